@@ -1,0 +1,59 @@
+// The program-lifetime state, owned by the main window and created empty.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace vt {
+
+constexpr int MaxMachines = 5;
+constexpr int ReferencesPerMachine = 9;
+constexpr int ShareSlotCount = 5;
+
+struct ShareSlot {
+  std::wstring User;
+  std::wstring Password;
+  std::wstring NetAddress;  // \\server\share; empty: the slot is not in use
+  std::wstring NetDrive;    // drive letter without colon
+  bool NetOK = false;
+};
+
+struct WindowEntry {
+  std::wstring Title;  // upper case, as read
+  WindowHandle Handle = 0;
+};
+
+struct AppState {
+  // Configuration, loaded once at start-up.
+  std::wstring ProgramIniPath;
+  std::wstring StatusIniPath;
+  std::wstring CustomerCfgPath;
+  std::int16_t NumberOfMachines = 0;
+  bool VWStudio = false;
+  // Reference[m - 1][r - 1] is reference r of machine m.
+  std::array<std::array<std::wstring, ReferencesPerMachine>, MaxMachines> Reference;
+  // Shares[i - 1] is share slot i.
+  std::array<ShareSlot, ShareSlotCount> Shares;
+  std::int16_t UpdateInterval = 0;
+
+  // Check scheduling.
+  std::int16_t UpdateCounter = 0;
+  // The connection record, filled before every connect attempt.
+  NetResource Connection;
+
+  // Visualisation window watch.
+  std::wstring WatchedWindowTitle;
+  WindowHandle WatchedWindowHandle = 0;
+
+  // Single-instance guard: the titled top-level windows met at start-up, and the
+  // number of the slot that would receive the next one (slots count from 1). The
+  // table grows as needed, so no desktop can hold too many windows for it.
+  std::vector<WindowEntry> WindowTable;
+  int NextWindowSlot = 0;
+};
+
+}  // namespace vt

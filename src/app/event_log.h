@@ -1,0 +1,19 @@
+// The on-screen event log: 50 lines, newest first, each the time of day and a message.
+#pragma once
+
+#include <string>
+
+namespace vt {
+
+struct MainWindow;
+
+constexpr int LogLineCount = 50;
+
+// Adds the 50 empty lines the log works on.
+void CreateLogLines(MainWindow& window);
+
+// Shifts every line down by one, puts time + " " + message on top, then lets pending
+// window events run so the line shows at once.
+void LogMessage(MainWindow& window, const std::wstring& message);
+
+}  // namespace vt

@@ -1,0 +1,70 @@
+#include "config/configuration.h"
+
+#include "app/text.h"
+#include "config/number_reading.h"
+#include "config/profile_access.h"
+#include "platform/error.h"
+
+namespace vt {
+
+const wchar_t* const ProgramIniTemplate = L"$VisuDir$\\Parameter\\Program.ini";
+const wchar_t* const StatusIniTemplate = L"$VisuDir$\\Documentation\\Documentation_Tavisto.ini";
+const wchar_t* const CustomerCfgTemplate = L"$VisuDir$\\Documentation\\Documentation_Customer.cfg";
+
+namespace {
+
+const wchar_t* const ProjectSection = L"Project";
+const wchar_t* const NetAddressSection = L"NetAddress";
+
+void LoadReferences(Platform& platform, AppState& state) {
+  const int machines = state.NumberOfMachines;
+  for (int m = 1; m <= machines; ++m) {
+    if (m > MaxMachines) {
+      throw SubscriptOutOfRange(L"NumberOfMachines is " + std::to_wstring(machines) + L" in " +
+                                state.ProgramIniPath + L", at most " +
+                                std::to_wstring(MaxMachines) + L" machines are supported");
+    }
+    for (int r = 1; r <= ReferencesPerMachine; ++r) {
+      state.Reference[m - 1][r - 1] = ProfileRead(platform, Numbered(L"Machine", m),
+                                                  Numbered(L"Reference", r), state.CustomerCfgPath);
+    }
+  }
+}
+
+void LoadShareSlots(Platform& platform, AppState& state) {
+  for (int i = 1; i <= ShareSlotCount; ++i) {
+    ShareSlot& slot = state.Shares[i - 1];
+    const std::wstring& file = state.CustomerCfgPath;
+    slot.User = ProfileRead(platform, NetAddressSection, Numbered(L"User", i), file);
+    slot.Password = ProfileRead(platform, NetAddressSection, Numbered(L"Password", i), file);
+    slot.NetAddress = ProfileRead(platform, NetAddressSection, Numbered(L"NetAddress", i), file);
+    slot.NetDrive = ProfileRead(platform, NetAddressSection, Numbered(L"NetDrive", i), file);
+  }
+}
+
+std::int16_t LoadUpdateInterval(Platform& platform, const AppState& state) {
+  const std::wstring text =
+      ProfileRead(platform, NetAddressSection, L"UpdateInterval", state.CustomerCfgPath);
+  const std::int16_t minutes = RoundToInt16(
+      ReadLeadingNumber(text), L"UpdateInterval \"" + text + L"\" in " + state.CustomerCfgPath);
+  return minutes < 1 ? DefaultUpdateInterval : minutes;
+}
+
+}  // namespace
+
+void LoadProjectSettings(Platform& platform, const EnvVarTable& envVar, AppState& state) {
+  state.ProgramIniPath = ExpandPlaceholders(envVar, ProgramIniTemplate);
+  state.StatusIniPath = ExpandPlaceholders(envVar, StatusIniTemplate);
+  state.CustomerCfgPath = ExpandPlaceholders(envVar, CustomerCfgTemplate);
+  state.NumberOfMachines =
+      ProfileReadInt(platform, ProjectSection, L"NumberOfMachines", state.ProgramIniPath);
+  state.VWStudio = ProfileReadBool(platform, ProjectSection, L"VWStudio", state.ProgramIniPath);
+}
+
+void LoadCustomerConfiguration(Platform& platform, AppState& state) {
+  LoadReferences(platform, state);
+  LoadShareSlots(platform, state);
+  state.UpdateInterval = LoadUpdateInterval(platform, state);
+}
+
+}  // namespace vt

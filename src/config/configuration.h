@@ -1,0 +1,25 @@
+// Loading the station's configuration into AppState at start-up.
+#pragma once
+
+#include "app/app_state.h"
+#include "config/env_vars.h"
+#include "platform/platform.h"
+
+namespace vt {
+
+// Path templates of the three files; "$VisuDir$" is the station's folder.
+extern const wchar_t* const ProgramIniTemplate;
+extern const wchar_t* const StatusIniTemplate;
+extern const wchar_t* const CustomerCfgTemplate;
+
+constexpr std::int16_t DefaultUpdateInterval = 10;
+
+// The three paths, NumberOfMachines and VWStudio from the project profile file.
+void LoadProjectSettings(Platform& platform, const EnvVarTable& envVar, AppState& state);
+
+// The machine references, the five share slots and UpdateInterval from the customer
+// configuration file. Stops with an index error before machine 6, and with an
+// overflow error when UpdateInterval does not fit 16 bits.
+void LoadCustomerConfiguration(Platform& platform, AppState& state);
+
+}  // namespace vt

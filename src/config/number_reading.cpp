@@ -1,0 +1,113 @@
+#include "config/number_reading.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "platform/error.h"
+
+namespace vt {
+
+namespace {
+
+bool IsSkipped(wchar_t c) {
+  return c == L' ' || c == L'\t' || c == L'\n';
+}
+
+// The text without the characters the reading skips wherever they stand.
+std::wstring WithoutBlanks(const std::wstring& text) {
+  std::wstring compact;
+  for (wchar_t c : text) {
+    if (!IsSkipped(c)) compact.push_back(c);
+  }
+  return compact;
+}
+
+int DigitValue(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  return 99;
+}
+
+// &H and &O numbers are whole numbers of 16 bits when they fit four hex digits (or
+// 0xFFFF), else of 32 bits; so &HFFFF is -1. Longer ones cannot be read.
+double ReadRadixNumber(const std::wstring& digits, int radix) {
+  std::uint64_t value = 0;
+  std::size_t count = 0;
+  for (wchar_t c : digits) {
+    const int digit = DigitValue(c);
+    if (digit >= radix) break;
+    value = value * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(digit);
+    if (value > 0xFFFFFFFFull) return std::numeric_limits<double>::infinity();
+    ++count;
+  }
+  if (count == 0) return 0;
+  if (value <= 0xFFFF) return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+bool IsDigit(wchar_t c) {
+  return c >= L'0' && c <= L'9';
+}
+
+}  // namespace
+
+double ReadLeadingNumber(const std::wstring& text) {
+  const std::wstring s = WithoutBlanks(text);
+  if (s.size() >= 2 && s[0] == L'&') {
+    if (s[1] == L'H' || s[1] == L'h') return ReadRadixNumber(s.substr(2), 16);
+    if (s[1] == L'O' || s[1] == L'o') return ReadRadixNumber(s.substr(2), 8);
+    return 0;
+  }
+  std::string number;
+  std::size_t i = 0;
+  if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) number.push_back(static_cast<char>(s[i++]));
+  bool anyDigit = false;
+  while (i < s.size() && IsDigit(s[i])) {
+    number.push_back(static_cast<char>(s[i++]));
+    anyDigit = true;
+  }
+  if (i < s.size() && s[i] == L'.') {
+    number.push_back('.');
+    ++i;
+    while (i < s.size() && IsDigit(s[i])) {
+      number.push_back(static_cast<char>(s[i++]));
+      anyDigit = true;
+    }
+  }
+  if (!anyDigit) return 0;
+  // An exponent counts only when digits follow it ("1e" reads as 1).
+  if (i < s.size() && (s[i] == L'E' || s[i] == L'e' || s[i] == L'D' || s[i] == L'd')) {
+    std::size_t j = i + 1;
+    std::string exponent = "e";
+    if (j < s.size() && (s[j] == L'+' || s[j] == L'-'))
+      exponent.push_back(static_cast<char>(s[j++]));
+    if (j < s.size() && IsDigit(s[j])) {
+      while (j < s.size() && IsDigit(s[j])) exponent.push_back(static_cast<char>(s[j++]));
+      number += exponent;
+    }
+  }
+  return std::strtod(number.c_str(), nullptr);
+}
+
+std::int16_t RoundToInt16(double value, const std::wstring& what) {
+  double rounded = value;
+  if (std::isfinite(value)) {
+    const double below = std::floor(value);
+    const double fraction = value - below;
+    if (fraction > 0.5) {
+      rounded = below + 1;
+    } else if (fraction < 0.5) {
+      rounded = below;
+    } else {
+      rounded = std::fmod(below, 2.0) == 0 ? below : below + 1;
+    }
+  }
+  if (!std::isfinite(rounded) || rounded < -32768.0 || rounded > 32767.0) {
+    throw Overflow(what + L" does not fit -32768 to 32767");
+  }
+  return static_cast<std::int16_t>(rounded);
+}
+
+}  // namespace vt

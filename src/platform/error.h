@@ -1,0 +1,32 @@
+// The errors the program raises. An error that no handler catches is shown by the
+// platform, naming it, and ends the process.
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace vt {
+
+class ProgramError : public std::exception {
+ public:
+  // `name` is the kind of error ("Subscript out of range", "Overflow"); `detail` says
+  // what was being done and with what value.
+  ProgramError(std::wstring name, const std::wstring& detail);
+
+  // "name: detail", as the message box shows it.
+  const std::wstring& Message() const noexcept { return message_; }
+  const char* what() const noexcept override { return narrow_.c_str(); }
+
+ private:
+  std::wstring message_;
+  std::string narrow_;
+};
+
+// An index outside a fixed table.
+ProgramError SubscriptOutOfRange(const std::wstring& detail);
+// A number that does not fit the 16-bit range.
+ProgramError Overflow(const std::wstring& detail);
+// A platform call that could not be made at all; names the call and its value.
+ProgramError PlatformFailure(const std::wstring& call, const std::wstring& detail);
+
+}  // namespace vt

@@ -1,0 +1,114 @@
+#include "platform/posix/profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/posix/profile_text.h"
+
+namespace vt::posix {
+
+namespace {
+
+// Closes a file descriptor on every path.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  bool CloseChecked() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, const std::string& content) {
+  std::size_t written = 0;
+  while (written < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  std::string content;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    content.append(buffer, static_cast<std::size_t>(n));
+  }
+  return content;
+}
+
+bool ReplaceFileAtomically(const std::string& path, const std::string& content) {
+  std::string temporary = FolderOf(path) + "/." + BaseOf(path) + ".XXXXXX";
+  FileDescriptor file(::mkstemp(temporary.data()));
+  if (file.get() < 0) return false;
+  // Keep the permissions of the file being replaced; a new file gets the usual ones.
+  struct stat old {};
+  mode_t mode = 0644;
+  if (::stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
+  const bool ok = ::fchmod(file.get(), mode) == 0 && WriteAll(file.get(), content) &&
+                  ::fsync(file.get()) == 0 && file.CloseChecked() &&
+                  ::rename(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(temporary.c_str());
+  return ok;
+}
+
+std::optional<std::string> ReadProfileFileValue(const std::string& path, const std::string& section,
+                                                const std::string& key) {
+  const std::optional<std::string> content = ReadWholeFile(path);
+  if (!content) return std::nullopt;
+  return FindProfileValue(*content, section, key);
+}
+
+bool WriteProfileFileValue(const std::string& path, const std::string& section,
+                           const std::string& key, const std::string& value) {
+  std::optional<std::string> content = ReadWholeFile(path);
+  if (!content) {
+    // A file that exists but cannot be read must not be replaced by a new one.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) return false;
+    content = std::string();
+  }
+  const std::optional<std::string> updated = SetProfileValue(*content, section, key, value);
+  if (!updated) return false;
+  if (*updated == *content) return true;
+  return ReplaceFileAtomically(path, *updated);
+}
+
+}  // namespace vt::posix

@@ -1,0 +1,194 @@
+#include "platform/posix/profile_text.h"
+
+#include <vector>
+
+namespace vt::posix {
+
+namespace {
+
+// Case folding of Windows-1252 letters.
+unsigned char FoldByte(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+  switch (c) {
+    case 0x9A:
+      return 0x8A;
+    case 0x9C:
+      return 0x8C;
+    case 0x9E:
+      return 0x8E;
+    case 0xFF:
+      return 0x9F;
+    default:
+      return c;
+  }
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldByte(static_cast<unsigned char>(a[i])) != FoldByte(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string Trimmed(const std::string& text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+// One line of the file: its text without the line ending, and the ending itself.
+struct Line {
+  std::string text;
+  std::string ending;
+};
+
+std::vector<Line> SplitLines(const std::string& content) {
+  std::vector<Line> lines;
+  std::size_t start = 0;
+  while (start < content.size()) {
+    const std::size_t newline = content.find('\n', start);
+    Line line;
+    if (newline == std::string::npos) {
+      line.text = content.substr(start);
+      start = content.size();
+    } else {
+      line.text = content.substr(start, newline - start);
+      line.ending = "\n";
+      start = newline + 1;
+    }
+    if (!line.text.empty() && line.text.back() == '\r') {
+      line.text.pop_back();
+      line.ending.insert(0, "\r");
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// The section name when the line opens a section.
+std::optional<std::string> SectionName(const std::string& text) {
+  const std::string trimmed = Trimmed(text);
+  if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
+  const std::size_t close = trimmed.rfind(']');
+  if (close == std::string::npos || close == 0) return std::nullopt;
+  return Trimmed(trimmed.substr(1, close - 1));
+}
+
+struct KeyLine {
+  std::string key;
+  std::size_t equals;  // position of the first "=" in the line
+};
+
+// The key when the line holds one; comment lines never do.
+std::optional<KeyLine> KeyOf(const std::string& text) {
+  const std::string trimmed = Trimmed(text);
+  if (trimmed.empty() || trimmed.front() == ';') return std::nullopt;
+  const std::size_t equals = text.find('=');
+  if (equals == std::string::npos) return std::nullopt;
+  return KeyLine{Trimmed(text.substr(0, equals)), equals};
+}
+
+std::string Unquoted(const std::string& value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+// The first line of the first section named `section`, or npos; `end` receives the
+// index of the line after the section.
+std::size_t FindSection(const std::vector<Line>& lines, const std::string& section,
+                        std::size_t& end) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::optional<std::string> name = SectionName(lines[i].text);
+    if (!name || !SameName(*name, section)) continue;
+    end = i + 1;
+    while (end < lines.size() && !SectionName(lines[end].text)) ++end;
+    return i;
+  }
+  return std::string::npos;
+}
+
+bool HasLineBreak(const std::string& text) {
+  return text.find('\n') != std::string::npos || text.find('\r') != std::string::npos;
+}
+
+std::string Joined(const std::vector<Line>& lines) {
+  std::string content;
+  for (const Line& line : lines) content += line.text + line.ending;
+  return content;
+}
+
+}  // namespace
+
+std::optional<std::string> FindProfileValue(const std::string& content, const std::string& section,
+                                            const std::string& key) {
+  const std::vector<Line> lines = SplitLines(content);
+  std::size_t end = 0;
+  const std::size_t header = FindSection(lines, section, end);
+  if (header == std::string::npos) return std::nullopt;
+  for (std::size_t i = header + 1; i < end; ++i) {
+    const std::optional<KeyLine> line = KeyOf(lines[i].text);
+    if (line && SameName(line->key, key)) {
+      return Unquoted(Trimmed(lines[i].text.substr(line->equals + 1)));
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> SetProfileValue(const std::string& content, const std::string& section,
+                                           const std::string& key, const std::string& value) {
+  if (HasLineBreak(section) || section.find(']') != std::string::npos || HasLineBreak(key) ||
+      key.find('=') != std::string::npos || Trimmed(key).empty() || HasLineBreak(value)) {
+    return std::nullopt;
+  }
+  std::vector<Line> lines = SplitLines(content);
+  const std::string eol = content.find("\r\n") != std::string::npos ? "\r\n"
+                          : content.find('\n') != std::string::npos ? "\n"
+                                                                    : "\r\n";
+  std::size_t end = 0;
+  const std::size_t header = FindSection(lines, section, end);
+  if (header == std::string::npos) {
+    if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = eol;
+    lines.push_back({"[" + section + "]", eol});
+    lines.push_back({key + "=" + value, eol});
+    return Joined(lines);
+  }
+  std::size_t last = header;  // the last line of the section that is not blank
+  for (std::size_t i = header + 1; i < end; ++i) {
+    const std::optional<KeyLine> line = KeyOf(lines[i].text);
+    if (line && SameName(line->key, key)) {
+      lines[i].text = lines[i].text.substr(0, line->equals + 1) + value;
+      return Joined(lines);
+    }
+    if (!Trimmed(lines[i].text).empty()) last = i;
+  }
+  if (lines[last].ending.empty()) lines[last].ending = eol;
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last) + 1, Line{key + "=" + value, eol});
+  return Joined(lines);
+}
+
+std::int32_t LeadingInteger(const std::string& value) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
+  std::uint32_t number = 0;
+  while (i < value.size() && value[i] >= '0' && value[i] <= '9') {
+    number = number * 10U + static_cast<std::uint32_t>(value[i++] - '0');
+  }
+  if (negative) number = 0U - number;
+  return static_cast<std::int32_t>(number);
+}
+
+}  // namespace vt::posix

@@ -1,0 +1,143 @@
+// Loading the station's configuration at start-up.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "sim/station.h"
+
+namespace vt::sim {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+std::string References(int machines) {
+  std::string cfg;
+  for (int m = 1; m <= machines; ++m) {
+    cfg += "[Machine" + std::to_string(m) + "]\r\n";
+    for (int r = 1; r <= 9; ++r) {
+      cfg += "Reference" + std::to_string(r) + "=\\\\srv\\docu\\m" + std::to_string(m) + "r" +
+             std::to_string(r) + "\r\n";
+    }
+  }
+  return cfg;
+}
+
+std::vector<std::wstring> CustomerReads(const Station& station) {
+  std::vector<std::wstring> reads;
+  for (const std::wstring& call : station.platform.TraceStartingWith(L"ProfileGetString")) {
+    if (call.find(L"Documentation_Customer.cfg") == std::wstring::npos) continue;
+    // "ProfileGetString <section> <key> <file>": keep section and key.
+    const std::size_t keyEnd = call.find(L' ', call.find(L' ', 17) + 1);
+    reads.push_back(call.substr(17, keyEnd - 17));
+  }
+  return reads;
+}
+
+TEST(ProjectSettings, ExpandTheThreePathsAndReadMachinesAndStudio) {
+  Station station;
+  station.platform.SetEnvironment(L"VisuDir", L"D:\\Station");
+  station.platform.PutFile(L"D:\\Station\\Parameter\\Program.ini",
+                           "[project]\r\nnumberofmachines=2\r\nvwstudio=True\r\n");
+  station.Start();
+  const AppState& state = station.window.state;
+  EXPECT_EQ(state.ProgramIniPath, L"D:\\Station\\Parameter\\Program.ini");
+  EXPECT_EQ(state.StatusIniPath, L"D:\\Station\\Documentation\\Documentation_Tavisto.ini");
+  EXPECT_EQ(state.CustomerCfgPath, L"D:\\Station\\Documentation\\Documentation_Customer.cfg");
+  EXPECT_EQ(state.NumberOfMachines, 2);
+  EXPECT_TRUE(state.VWStudio);
+}
+
+TEST(ProjectSettings, AMissingFileMeansNoMachinesAndNoStudio) {
+  Station station;
+  station.Start();
+  EXPECT_EQ(station.window.state.NumberOfMachines, -1);
+  EXPECT_FALSE(station.window.state.VWStudio);
+  EXPECT_EQ(CustomerReads(station).size(), 21u);  // share slots and interval only
+  EXPECT_EQ(station.window.state.UpdateInterval, 10);
+}
+
+TEST(CustomerConfiguration, TwoMachinesReadExactlyTheirEighteenReferencesInOrder) {
+  Station station;
+  station.Project("[Project]\r\nNumberOfMachines=2\r\n");
+  station.Customer(References(5) +
+                   "[NetAddress]\r\nUser5=op\r\nPassword1=secret\r\nNetAddress1=\\\\srv\\docu\r\n"
+                   "NetDrive1=K\r\nNetDrive2=L\r\nUpdateInterval=15 minutes\r\n");
+  station.Start();
+  const std::vector<std::wstring> reads = CustomerReads(station);
+  ASSERT_EQ(reads.size(), 18u + 20u + 1u);
+  EXPECT_EQ(reads[0], L"Machine1 Reference1");
+  EXPECT_EQ(reads[8], L"Machine1 Reference9");
+  EXPECT_EQ(reads[9], L"Machine2 Reference1");
+  EXPECT_EQ(reads[17], L"Machine2 Reference9");
+  EXPECT_THAT(std::vector<std::wstring>(reads.begin() + 18, reads.begin() + 22),
+              ElementsAre(L"NetAddress User1", L"NetAddress Password1", L"NetAddress NetAddress1",
+                          L"NetAddress NetDrive1"));
+  EXPECT_EQ(reads[37], L"NetAddress NetDrive5");
+  EXPECT_EQ(reads[38], L"NetAddress UpdateInterval");
+
+  const AppState& state = station.window.state;
+  EXPECT_EQ(state.Reference[1][8], L"\\\\srv\\docu\\m2r9");
+  EXPECT_EQ(state.Reference[2][0], L"");  // machine 3 is not in use
+  EXPECT_EQ(state.Shares[0].NetAddress, L"\\\\srv\\docu");
+  EXPECT_EQ(state.Shares[0].Password, L"secret");
+  EXPECT_EQ(state.Shares[1].NetDrive, L"L");  // read although its address is empty
+  EXPECT_EQ(state.Shares[4].User, L"op");
+  EXPECT_EQ(state.UpdateInterval, 15);
+}
+
+TEST(CustomerConfiguration, SixMachinesStopAfterFortyFiveReadsWithAClearMessage) {
+  Station station;
+  station.Project("[Project]\r\nNumberOfMachines=6\r\n");
+  station.Customer(References(6) + "[NetAddress]\r\nNetAddress1=\\\\srv\\docu\r\nNetDrive1=K\r\n");
+  station.Start();
+  EXPECT_EQ(CustomerReads(station).size(), 45u);
+  EXPECT_TRUE(station.platform.Ended());
+  ASSERT_EQ(station.platform.ReportedErrors().size(), 1u);
+  EXPECT_THAT(station.platform.ReportedErrors()[0],
+              HasSubstr(L"NumberOfMachines is 6 in C:\\Zembrik\\Parameter\\Program.ini, at most 5 "
+                        L"machines are supported"));
+  EXPECT_TRUE(station.window.state.Shares[0].NetAddress.empty());
+  EXPECT_TRUE(station.platform.TraceStartingWith(L"ProfileWriteString").empty());
+  EXPECT_TRUE(station.platform.Connects().empty());
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerStart));
+}
+
+TEST(CustomerConfiguration, NoMachinesReadsNoReference) {
+  for (const char* machines : {"0", "-3", "none"}) {
+    Station station;
+    station.Project(std::string("[Project]\r\nNumberOfMachines=") + machines + "\r\n");
+    station.Customer(References(2));
+    station.Start();
+    EXPECT_EQ(CustomerReads(station).size(), 21u) << machines;
+    EXPECT_EQ(station.window.state.Reference[0][0], L"") << machines;
+  }
+}
+
+TEST(CustomerConfiguration, TheIntervalFallsBackToTenAndRoundsHalvesToEven) {
+  const std::pair<const char*, int> cases[] = {{"15", 15}, {"0", 10},       {"-5", 10}, {"abc", 10},
+                                               {"", 10},   {"0.5", 10},     {"1.5", 2}, {"2.5", 2},
+                                               {"3.5", 4}, {"32767", 32767}};
+  for (const auto& [text, minutes] : cases) {
+    Station station;
+    station.Customer(std::string("[NetAddress]\r\nUpdateInterval=") + text + "\r\n");
+    station.Start();
+    EXPECT_EQ(station.window.state.UpdateInterval, minutes) << text;
+  }
+}
+
+TEST(CustomerConfiguration, AnIntervalBeyond16BitsStopsStartUpAfterTheShareSlots) {
+  Station station;
+  station.Customer(
+      "[NetAddress]\r\nNetAddress5=\\\\srv\\x\r\nPassword5=hunter2\r\nUpdateInterval=40000\r\n");
+  station.Start();
+  EXPECT_TRUE(station.platform.Ended());
+  EXPECT_EQ(station.window.state.Shares[4].NetAddress, L"\\\\srv\\x");
+  ASSERT_EQ(station.platform.ReportedErrors().size(), 1u);
+  const std::wstring& message = station.platform.ReportedErrors()[0];
+  EXPECT_THAT(message, HasSubstr(L"Overflow: UpdateInterval \"40000\""));
+  EXPECT_THAT(message, ::testing::Not(HasSubstr(L"hunter2")));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerStart));
+}
+
+}  // namespace
+}  // namespace vt::sim

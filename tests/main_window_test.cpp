@@ -1,0 +1,144 @@
+// The main window: its creation, the start-up order, the event log, and the ways the
+// process ends.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/event_log.h"
+#include "sim/station.h"
+
+namespace vt::sim {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST(MainWindowCreation, HasTheCaptionColourSizeControlsAndDisabledTimers) {
+  Station station;
+  station.Start();
+  const MainWindowSpec& spec = station.platform.Spec();
+  EXPECT_EQ(spec.caption, L"Vodu Tavisto");
+  EXPECT_EQ(spec.backgroundRgb, 0xC0C0C0u);
+  EXPECT_EQ(spec.clientSize.width, 7440);
+  EXPECT_EQ(spec.clientSize.height, 2490);
+  EXPECT_EQ(spec.buttonCaption, L"Exit");
+  EXPECT_EQ(spec.listRect.left, 60);
+  EXPECT_EQ(spec.listRect.width, 5325);
+  EXPECT_EQ(spec.buttonRect.left, 5085);
+  EXPECT_EQ(spec.buttonRect.height, 330);
+  EXPECT_EQ(spec.timers[0].intervalMs, 50u);
+  EXPECT_EQ(spec.timers[1].intervalMs, 60000u);
+  EXPECT_EQ(spec.timers[2].intervalMs, 2000u);
+  // Start-up enables TimerStart only; the others wait for their owners.
+  EXPECT_TRUE(station.platform.TimerEnabled(TimerId::TimerStart));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerUpdate));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerWebBrowser));
+  EXPECT_TRUE(station.platform.WindowShown());
+}
+
+TEST(StartUp, FillsFiftyEmptyLinesThenLogsInitialisizeOnTop) {
+  Station station;
+  station.Start();
+  const std::vector<std::wstring>& items = station.platform.Items();
+  ASSERT_EQ(items.size(), 50u);
+  EXPECT_EQ(items[0], L"08:00:00 Initialisize");
+  for (std::size_t k = 1; k < items.size(); ++k) EXPECT_EQ(items[k], L"") << k;
+}
+
+TEST(StartUp, RunsItsStepsInTheFixedOrder) {
+  Station station;
+  station.Start();
+  std::vector<std::wstring> steps;
+  for (const std::wstring& call : station.platform.Trace()) {
+    for (const wchar_t* step :
+         {L"DoEvents", L"GetWindow next", L"EnvironmentVariable WinDir", L"ProfileGetInt Project",
+          L"FindWindow", L"ProfileGetString NetAddress User1", L"EnableTimer TimerStart on",
+          L"ShowMainWindow"}) {
+      if (call.rfind(step, 0) == 0 && (steps.empty() || steps.back() != step))
+        steps.push_back(step);
+    }
+  }
+  EXPECT_THAT(steps, ElementsAre(L"DoEvents", L"GetWindow next", L"EnvironmentVariable WinDir",
+                                 L"ProfileGetInt Project", L"FindWindow",
+                                 L"ProfileGetString NetAddress User1", L"EnableTimer TimerStart on",
+                                 L"ShowMainWindow"));
+}
+
+TEST(EventLog, TheFiftyFirstMessagePushesOutTheFirst) {
+  Station station;
+  station.Start();
+  for (int i = 1; i <= 50; ++i) LogMessage(station.window, L"message " + std::to_wstring(i));
+  const std::vector<std::wstring>& items = station.platform.Items();
+  ASSERT_EQ(items.size(), 50u);
+  EXPECT_EQ(items[0], L"08:00:00 message 50");
+  // "Initialisize" was the first of 51 messages: it is gone, the second is last.
+  EXPECT_EQ(items[49], L"08:00:00 message 1");
+}
+
+TEST(EventLog, AnEmptyMessageStillGivesTheTimeAndOneBlank) {
+  Station station;
+  station.Start();
+  LogMessage(station.window, L"");
+  EXPECT_EQ(station.platform.Items()[0], L"08:00:00 ");
+  EXPECT_EQ(station.platform.Items()[1], L"08:00:00 Initialisize");
+}
+
+TEST(EventLog, PendingEventsRunBeforeLogMessageReturns) {
+  Station station;
+  station.Start();
+  bool ran = false;
+  station.platform.At(0, [&] { ran = true; });
+  LogMessage(station.window, L"line");
+  EXPECT_TRUE(ran);
+}
+
+TEST(EventLog, StampsEachLineWithTheTimeItWasLogged) {
+  Station station;
+  station.Start();
+  station.platform.RunFor(Seconds(3723));
+  LogMessage(station.window, L"later");
+  EXPECT_EQ(station.platform.Items()[0], L"09:02:03 later");
+}
+
+TEST(ShutDown, ExitEndsTheProcessAndNoFurtherHandlerRuns) {
+  Station station;
+  station.Start();
+  bool ranAfterwards = false;
+  station.platform.At(10, [&] { station.platform.ClickExit(); });
+  station.platform.At(20, [&] { ranAfterwards = true; });
+  station.platform.RunFor(Seconds(1));
+  EXPECT_TRUE(station.platform.Ended());
+  EXPECT_EQ(station.platform.EndedAt(), 10);
+  EXPECT_FALSE(ranAfterwards);
+  // The first cycle (due at 50 ms) never ran.
+  EXPECT_THAT(station.Messages(), ElementsAre(L"Initialisize"));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerStart));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerUpdate));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerWebBrowser));
+}
+
+TEST(ShutDown, TheWindowsTeardownEndsTheProcessTheSameWay) {
+  Station station;
+  station.Start();
+  station.platform.At(10, [&] { station.platform.DestroyMainWindow(); });
+  station.platform.RunFor(Minutes(5));
+  EXPECT_TRUE(station.platform.Ended());
+  EXPECT_EQ(station.platform.EndedAt(), 10);
+  EXPECT_THAT(station.platform.TraceStartingWith(L"EnableTimer"),
+              ElementsAre(L"EnableTimer TimerStart on", L"EnableTimer TimerStart off",
+                          L"EnableTimer TimerUpdate off", L"EnableTimer TimerWebBrowser off"));
+}
+
+TEST(UncaughtError, IsReportedNamingTheErrorAndEndsTheProcess) {
+  Station station;
+  station.Project("[Project]\r\nNumberOfMachines=7\r\n");
+  station.Start();
+  EXPECT_TRUE(station.platform.Ended());
+  ASSERT_EQ(station.platform.ReportedErrors().size(), 1u);
+  const std::wstring& message = station.platform.ReportedErrors()[0];
+  EXPECT_THAT(message, ::testing::StartsWith(L"Subscript out of range: NumberOfMachines is 7"));
+  EXPECT_THAT(message, ::testing::HasSubstr(L"at most 5 machines"));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerStart));
+  EXPECT_FALSE(station.platform.WindowShown());
+}
+
+}  // namespace
+}  // namespace vt::sim

@@ -1,0 +1,198 @@
+// A simulated platform: a virtual clock, timers that tick as virtual time passes,
+// scripted top-level windows, drives, connects, environment and profile files held
+// in memory, and a trace of every call the program makes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace vt::sim {
+
+using Millis = std::int64_t;
+constexpr Millis Seconds(Millis s) {
+  return s * 1000;
+}
+constexpr Millis Minutes(Millis m) {
+  return m * 60000;
+}
+constexpr Millis Never = INT64_MAX;
+
+// Thrown by EndProcess. It is not a std::exception, so the program's own code never
+// catches it: it unwinds straight to the test.
+struct ProcessEnded {};
+
+// How a scripted drive root answers a listing.
+struct DriveScript {
+  DriveListing listing;
+  Millis blocksFor = 0;
+};
+
+// What the program handed to one connect call.
+struct ConnectCall {
+  Millis at = 0;
+  NetResource resource;
+  std::wstring password;
+  std::wstring user;
+  std::uint32_t flags = 0;
+};
+
+class SimPlatform final : public Platform {
+ public:
+  SimPlatform();
+
+  // --- the clock and running ------------------------------------------------
+  Millis Now() const { return now_; }
+  // Runs every event that falls due until `until`, in time order, then sets the
+  // clock to `until`. Does nothing once the process has ended.
+  void RunUntil(Millis until);
+  void RunFor(Millis duration) { RunUntil(now_ + duration); }
+  // Runs `action` at virtual time `at` (as a window event, between other events).
+  void At(Millis at, std::function<void()> action);
+  bool Ended() const { return ended_; }
+  Millis EndedAt() const { return endedAt_; }
+  // Runs `body` and records a ProcessEnded that it throws.
+  void RunCatchingEnd(const std::function<void()>& body);
+
+  // --- the main window --------------------------------------------------------
+  bool WindowCreated() const { return events_ != nullptr; }
+  bool WindowShown() const { return shown_; }
+  const MainWindowSpec& Spec() const { return spec_; }
+  const std::vector<std::wstring>& Items() const { return items_; }
+  bool ButtonEnabled() const { return buttonEnabled_; }
+  bool TimerEnabled(TimerId timer) const;
+  // A click on "Exit" as the user makes it: a disabled button delivers nothing.
+  void ClickExit();
+  // The window object is destroyed (closed from outside).
+  void DestroyMainWindow();
+  void Resize(TwipsSize outer);
+  TwipsRect ControlRect(ControlId control) const;
+  const std::vector<std::wstring>& ReportedErrors() const { return errors_; }
+
+  // --- foreign top-level windows --------------------------------------------
+  // Adds a window at the top of the stacking order (above the main window), or just
+  // below the main window; returns its handle.
+  WindowHandle OpenWindow(const std::wstring& title, bool belowMain = false);
+  void CloseWindow(WindowHandle window);
+  // Sets the handle the next opened window gets (to script handles with the top bit).
+  void SetNextHandle(WindowHandle handle) { nextHandle_ = handle; }
+  // Places the main window at `index` in the stacking order (0 = top).
+  void PlaceMainWindow(std::size_t index);
+  // Runs `hook` before each answer of AdjacentWindow, with the step's number from 1, so
+  // a test can change the order while the program walks it.
+  void BeforeWindowWalkStep(std::function<void(int step)> hook) { walkHook_ = std::move(hook); }
+
+  // --- environment, drives, connects, files ---------------------------------
+  void SetEnvironment(const std::wstring& name, const std::wstring& value);
+  void SetDrive(const std::wstring& root, DriveScript script);  // root such as L"K:\\"
+  void SetConnect(std::function<std::uint32_t(const ConnectCall&)> answer, Millis blocksFor = 0);
+  const std::vector<ConnectCall>& Connects() const { return connects_; }
+
+  // Files are named by their Windows path, matched without regard to letter case, and
+  // hold 8-bit text.
+  void PutFile(const std::wstring& path, const std::string& bytes);
+  std::optional<std::string> File(const std::wstring& path) const;
+  void AddFolder(const std::wstring& path);
+  void FailWrites(bool fail) { failWrites_ = fail; }
+
+  // Every call the program made, one line each, such as
+  // L"ProfileGetString Project NumberOfMachines C:\\Zembrik\\Parameter\\Program.ini".
+  // List box item reads and writes are left out.
+  const std::vector<std::wstring>& Trace() const { return trace_; }
+  std::vector<std::wstring> TraceStartingWith(const std::wstring& prefix) const;
+
+  // --- Platform ---------------------------------------------------------------
+  void CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) override;
+  void ShowMainWindow() override;
+  WindowHandle MainWindowHandle() override;
+  void ListAddItem(const std::wstring& text) override;
+  int ListCount() override;
+  std::wstring ListItem(int index) override;
+  void ListSetItem(int index, const std::wstring& text) override;
+  void EnableButton(bool enabled) override;
+  void EnableTimer(TimerId timer, bool enabled) override;
+  void DoEvents() override;
+  TwipsSize OuterSize() override;
+  TwipsSize ControlSize(ControlId control) override;
+  void MoveControl(ControlId control, const TwipsRect& rect) override;
+  WindowHandle AdjacentWindow(WindowHandle window, StackDirection direction) override;
+  std::wstring WindowTitle(WindowHandle window, int capacity) override;
+  WindowHandle FindWindowByTitle(const std::wstring& title) override;
+  [[noreturn]] void EndProcess() override;
+  void ReportUncaughtError(const std::wstring& message) override;
+  std::wstring TimeOfDay() override;
+  std::size_t EnvironmentVariable(const std::wstring& name, std::wstring& value,
+                                  std::size_t capacity) override;
+  std::size_t ProfileGetString(const std::wstring& section, const std::wstring& key,
+                               const std::wstring& defaultValue, std::wstring& value,
+                               std::size_t capacity, const std::wstring& file) override;
+  std::int32_t ProfileGetInt(const std::wstring& section, const std::wstring& key,
+                             std::int32_t defaultValue, const std::wstring& file) override;
+  bool ProfileWriteString(const std::wstring& section, const std::wstring& key,
+                          const std::wstring& value, const std::wstring& file) override;
+  DriveListing ListDriveRoot(const std::wstring& path) override;
+  std::uint32_t AddConnection(const NetResource& resource, const std::wstring& password,
+                              const std::wstring& user, std::uint32_t flags) override;
+
+ private:
+  struct Timer {
+    unsigned intervalMs = 0;
+    bool enabled = false;
+    Millis due = Never;
+  };
+  struct Action {
+    Millis at;
+    std::uint64_t order;
+    std::function<void()> run;
+  };
+  struct TopLevelWindow {
+    WindowHandle handle;
+    std::wstring title;
+  };
+
+  Timer& TimerOf(TimerId id);
+  const Timer& TimerOf(TimerId id) const;
+  // Runs the earliest event due at or before `limit`; false when there is none.
+  bool RunNextDue(Millis limit);
+  void Record(const std::wstring& line) { trace_.push_back(line); }
+  static std::wstring Key(const std::wstring& path);
+
+  Millis now_ = 0;
+  bool ended_ = false;
+  Millis endedAt_ = 0;
+  WindowEvents* events_ = nullptr;
+  MainWindowSpec spec_;
+  bool shown_ = false;
+  std::vector<std::wstring> items_;
+  bool buttonEnabled_ = true;
+  Timer timers_[3];
+  std::vector<Action> actions_;
+  std::uint64_t nextOrder_ = 0;
+  TwipsSize outer_{};
+  TwipsRect listRect_{};
+  TwipsRect buttonRect_{};
+  std::vector<std::wstring> errors_;
+
+  WindowHandle mainHandle_ = 0x10010;
+  WindowHandle nextHandle_ = 0x20000;
+  std::vector<TopLevelWindow> stack_;  // top first; holds the main window once created
+  std::function<void(int)> walkHook_;
+  int walkSteps_ = 0;
+
+  std::map<std::wstring, std::wstring> environment_;  // keyed upper-case
+  std::map<std::wstring, DriveScript> drives_;        // keyed upper-case
+  std::function<std::uint32_t(const ConnectCall&)> connectAnswer_;
+  Millis connectBlocksFor_ = 0;
+  std::vector<ConnectCall> connects_;
+  std::map<std::wstring, std::string> files_;  // keyed upper-case
+  std::map<std::wstring, bool> folders_;       // keyed upper-case
+  bool failWrites_ = false;
+  std::vector<std::wstring> trace_;
+};
+
+}  // namespace vt::sim
