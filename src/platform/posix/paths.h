@@ -1,0 +1,18 @@
+// Windows paths on a POSIX host, laid out as Wine lays them out: drive X: is the folder
+// PREFIX/dosdevices/x:, and \\server\share\rest is PREFIX/dosdevices/unc/server/share/rest.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vt::posix {
+
+// The host path of a Windows path; each component is matched without regard to letter
+// case when the exact name does not exist, as Windows would. Nothing for a path that
+// is neither a drive path nor a UNC path.
+std::optional<std::string> MapWindowsPath(const std::string& prefix, const std::wstring& path);
+
+// The Wine prefix: $WINEPREFIX, or ~/.wine.
+std::string DefaultWinePrefix();
+
+}  // namespace vt::posix

@@ -1,0 +1,78 @@
+// A host of our own for Linux and other POSIX systems. Drives and shares follow the
+// layout Wine uses, so one station folder serves this host and the Windows build under
+// Wine; the window system is the terminal.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace vt::posix {
+
+class PosixPlatform final : public Platform {
+ public:
+  // `prefix` is the Wine prefix whose dosdevices folder holds the drives.
+  explicit PosixPlatform(std::string prefix);
+
+  // Runs timers and the teardown signals until the process ends.
+  [[noreturn]] void RunEventLoop();
+
+  // Where a Windows path lies on this host (see paths.h).
+  std::string HostPathOf(const std::wstring& windowsPath) const;
+
+  void CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) override;
+  void ShowMainWindow() override;
+  WindowHandle MainWindowHandle() override;
+  void ListAddItem(const std::wstring& text) override;
+  int ListCount() override;
+  std::wstring ListItem(int index) override;
+  void ListSetItem(int index, const std::wstring& text) override;
+  void EnableButton(bool enabled) override;
+  void EnableTimer(TimerId timer, bool enabled) override;
+  void DoEvents() override;
+  TwipsSize OuterSize() override;
+  TwipsSize ControlSize(ControlId control) override;
+  void MoveControl(ControlId control, const TwipsRect& rect) override;
+  WindowHandle AdjacentWindow(WindowHandle window, StackDirection direction) override;
+  std::wstring WindowTitle(WindowHandle window, int capacity) override;
+  WindowHandle FindWindowByTitle(const std::wstring& title) override;
+  [[noreturn]] void EndProcess() override;
+  void ReportUncaughtError(const std::wstring& message) override;
+  std::wstring TimeOfDay() override;
+  std::size_t EnvironmentVariable(const std::wstring& name, std::wstring& value,
+                                  std::size_t capacity) override;
+  std::size_t ProfileGetString(const std::wstring& section, const std::wstring& key,
+                               const std::wstring& defaultValue, std::wstring& value,
+                               std::size_t capacity, const std::wstring& file) override;
+  std::int32_t ProfileGetInt(const std::wstring& section, const std::wstring& key,
+                             std::int32_t defaultValue, const std::wstring& file) override;
+  bool ProfileWriteString(const std::wstring& section, const std::wstring& key,
+                          const std::wstring& value, const std::wstring& file) override;
+  DriveListing ListDriveRoot(const std::wstring& path) override;
+  std::uint32_t AddConnection(const NetResource& resource, const std::wstring& password,
+                              const std::wstring& user, std::uint32_t flags) override;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  struct Timer {
+    unsigned intervalMs = 0;
+    bool enabled = false;
+    Clock::time_point due;
+  };
+
+  // Runs the teardown when SIGINT or SIGTERM has come.
+  void HandleTeardownSignal();
+
+  std::string prefix_;
+  WindowEvents* events_ = nullptr;
+  std::vector<std::wstring> items_;
+  Timer timers_[3];
+  TwipsRect listRect_{};
+  TwipsRect buttonRect_{};
+  TwipsSize outer_{};
+  bool errorReported_ = false;
+};
+
+}  // namespace vt::posix

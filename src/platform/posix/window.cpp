@@ -1,0 +1,199 @@
+// The window system of the POSIX host is the terminal: each new log line goes to
+// standard output as it is logged, timers run on the monotonic clock, and SIGINT and
+// SIGTERM are the window's teardown.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+
+#include "platform/posix/codepage.h"
+#include "platform/posix/paths.h"
+#include "platform/posix/posix_platform.h"
+
+namespace vt::posix {
+
+namespace {
+
+constexpr WindowHandle ConsoleWindow = 1;
+
+// The signal handler only writes a byte; the event loop and DoEvents read it.
+int signalPipe[2] = {-1, -1};
+
+extern "C" void OnTeardownSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+}
+
+void InstallTeardownSignals() {
+  if (::pipe(signalPipe) != 0) return;
+  for (int fd : signalPipe) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  struct sigaction action {};
+  action.sa_handler = OnTeardownSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool TeardownSignalled() {
+  char byte = 0;
+  return signalPipe[0] >= 0 && ::read(signalPipe[0], &byte, 1) == 1;
+}
+
+// Terminal output is UTF-8.
+std::string Utf8(const std::wstring& text) {
+  std::string out;
+  for (wchar_t wc : text) {
+    const auto c = static_cast<std::uint32_t>(wc);
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | ((c >> 12) & 0x0F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+PosixPlatform::PosixPlatform(std::string prefix) : prefix_(std::move(prefix)) {
+  InstallTeardownSignals();
+}
+
+std::string PosixPlatform::HostPathOf(const std::wstring& windowsPath) const {
+  return MapWindowsPath(prefix_, windowsPath).value_or(std::string());
+}
+
+void PosixPlatform::CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) {
+  events_ = &events;
+  for (const TimerSpec& timer : spec.timers) {
+    timers_[static_cast<int>(timer.id)] = {timer.intervalMs, false, Clock::time_point()};
+  }
+  listRect_ = spec.listRect;
+  buttonRect_ = spec.buttonRect;
+  outer_ = {spec.clientSize.width + 240, spec.clientSize.height + 570};
+}
+
+void PosixPlatform::ShowMainWindow() {
+  events_->OnResize();
+}
+
+WindowHandle PosixPlatform::MainWindowHandle() {
+  return ConsoleWindow;
+}
+
+void PosixPlatform::ListAddItem(const std::wstring& text) {
+  items_.push_back(text);
+}
+
+int PosixPlatform::ListCount() {
+  return static_cast<int>(items_.size());
+}
+
+std::wstring PosixPlatform::ListItem(int index) {
+  return index >= 0 && index < ListCount() ? items_[static_cast<std::size_t>(index)]
+                                           : std::wstring();
+}
+
+void PosixPlatform::ListSetItem(int index, const std::wstring& text) {
+  if (index < 0 || index >= ListCount()) return;
+  items_[static_cast<std::size_t>(index)] = text;
+  // Item 0 takes each new log line; the others only move down.
+  if (index == 0) {
+    std::fputs((Utf8(text) + "\n").c_str(), stdout);
+    std::fflush(stdout);
+  }
+}
+
+void PosixPlatform::EnableButton(bool) {}
+
+void PosixPlatform::EnableTimer(TimerId id, bool enabled) {
+  Timer& timer = timers_[static_cast<int>(id)];
+  if (enabled && !timer.enabled)
+    timer.due = Clock::now() + std::chrono::milliseconds(timer.intervalMs);
+  timer.enabled = enabled;
+}
+
+void PosixPlatform::HandleTeardownSignal() {
+  if (TeardownSignalled()) events_->OnTeardown();
+}
+
+void PosixPlatform::DoEvents() {
+  HandleTeardownSignal();
+  for (int t = 0; t < 3; ++t) {
+    Timer& timer = timers_[t];
+    const Clock::time_point now = Clock::now();
+    if (!timer.enabled || timer.due > now) continue;
+    timer.due = now + std::chrono::milliseconds(timer.intervalMs);
+    events_->OnTimer(static_cast<TimerId>(t));
+  }
+}
+
+void PosixPlatform::RunEventLoop() {
+  for (;;) {
+    Clock::time_point next = Clock::now() + std::chrono::hours(1);
+    for (const Timer& timer : timers_) {
+      if (timer.enabled) next = std::min(next, timer.due);
+    }
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
+    pollfd signal{signalPipe[0], POLLIN, 0};
+    ::poll(&signal, signalPipe[0] >= 0 ? 1 : 0,
+           static_cast<int>(std::max<long long>(0, wait.count())));
+    DoEvents();
+  }
+}
+
+TwipsSize PosixPlatform::OuterSize() {
+  return outer_;
+}
+
+TwipsSize PosixPlatform::ControlSize(ControlId control) {
+  const TwipsRect& rect = control == ControlId::List1 ? listRect_ : buttonRect_;
+  return {rect.width, rect.height};
+}
+
+void PosixPlatform::MoveControl(ControlId control, const TwipsRect& rect) {
+  (control == ControlId::List1 ? listRect_ : buttonRect_) = rect;
+}
+
+// The terminal has no foreign top-level windows: the walk is empty, a lookup finds nothing.
+WindowHandle PosixPlatform::AdjacentWindow(WindowHandle, StackDirection) {
+  return 0;
+}
+
+std::wstring PosixPlatform::WindowTitle(WindowHandle, int) {
+  return std::wstring();
+}
+
+WindowHandle PosixPlatform::FindWindowByTitle(const std::wstring&) {
+  return 0;
+}
+
+void PosixPlatform::EndProcess() {
+  std::fflush(nullptr);
+  std::_Exit(errorReported_ ? 1 : 0);
+}
+
+void PosixPlatform::ReportUncaughtError(const std::wstring& message) {
+  errorReported_ = true;
+  std::fputs(("Vodu Tavisto: " + Utf8(message) + "\n").c_str(), stderr);
+}
+
+std::wstring PosixPlatform::TimeOfDay() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%H:%M:%S", &local);
+  return DecodeCp1252(text);
+}
+
+}  // namespace vt::posix
