@@ -79,11 +79,12 @@ struct NetResource {
   std::wstring lpProvider;
 };
 
-constexpr std::uint32_t RESOURCE_GLOBALNET = 2;
-constexpr std::uint32_t RESOURCETYPE_DISK = 1;
-constexpr std::uint32_t RESOURCEDISPLAYTYPE_SHARE = 3;
-constexpr std::uint32_t RESOURCEUSAGE_CONNECTABLE = 1;
-constexpr std::uint32_t CONNECT_REDIRECT = 0x80;
+// The values of the Win32 NETRESOURCE fields and connect flag the program uses.
+constexpr std::uint32_t ResourceGlobalNet = 2;
+constexpr std::uint32_t ResourceTypeDisk = 1;
+constexpr std::uint32_t ResourceDisplayTypeShare = 3;
+constexpr std::uint32_t ResourceUsageConnectable = 1;
+constexpr std::uint32_t ConnectRedirect = 0x80;
 
 class Platform {
  public:

@@ -25,10 +25,10 @@ void Guarded(Step step) {
 // Fills the run-long connection record field by field; a text field that cannot be
 // set is skipped and the next one is set.
 void FillConnectionRecord(NetResource& record, const ShareSlot& slot) {
-  record.dwScope = RESOURCE_GLOBALNET;
-  record.dwType = RESOURCETYPE_DISK;
-  record.dwDisplayType = RESOURCEDISPLAYTYPE_SHARE;
-  record.dwUsage = RESOURCEUSAGE_CONNECTABLE;
+  record.dwScope = ResourceGlobalNet;
+  record.dwType = ResourceTypeDisk;
+  record.dwDisplayType = ResourceDisplayTypeShare;
+  record.dwUsage = ResourceUsageConnectable;
   Guarded([&] { record.lpLocalName = slot.NetDrive + L":"; });
   Guarded([&] { record.lpRemoteName = slot.NetAddress; });
   Guarded([&] { record.lpComment = ConnectionComment; });
@@ -51,7 +51,7 @@ bool Connect(MainWindow& window, const ShareSlot& slot) {
   bool connected = false;
   Guarded([&] {
     const std::uint32_t status = window.platform.AddConnection(
-        window.state.Connection, slot.Password, slot.User, CONNECT_REDIRECT);
+        window.state.Connection, slot.Password, slot.User, ConnectRedirect);
     connected = status == 0;
   });
   return connected;

@@ -1,0 +1,245 @@
+// The main window, its list box, button and timers, the message loop, and the
+// window-system calls of the single-instance guard and the window watch.
+#include <algorithm>
+#include <vector>
+
+#include "platform/win32/twips.h"
+#include "platform/win32/win32_platform.h"
+
+namespace vt::win32 {
+
+namespace {
+
+const wchar_t* const WindowClassName = L"VoduTavistoMainWindow";
+constexpr int ListId = 1;
+constexpr int ButtonId = 2;
+// Timer ids are the TimerId values plus one (0 is not a valid id).
+constexpr UINT_PTR FirstTimerId = 1;
+
+constexpr DWORD MainWindowStyle = WS_OVERLAPPEDWINDOW;
+
+WindowHandle HandleOf(HWND window) {
+  return reinterpret_cast<WindowHandle>(window);
+}
+HWND WindowOf(WindowHandle handle) {
+  return reinterpret_cast<HWND>(handle);
+}
+
+HWND CreateControl(HINSTANCE instance, HWND parent, const wchar_t* className, const wchar_t* text,
+                   DWORD style, int id) {
+  HWND control =
+      ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+  ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)),
+                 FALSE);
+  return control;
+}
+
+}  // namespace
+
+Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {}
+
+LRESULT CALLBACK Win32Platform::WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<Win32Platform*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+  if (self->window_ == nullptr) self->window_ = window;
+  return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      // A disabled button delivers no click, also not one sent to it as a message.
+      if (LOWORD(wParam) == ButtonId && HIWORD(wParam) == BN_CLICKED &&
+          ::IsWindowEnabled(button_)) {
+        events_->OnButtonClick();
+      }
+      return 0;
+    case WM_TIMER: {
+      const UINT_PTR index = wParam - FirstTimerId;
+      // A tick already queued when its timer was disabled is dropped.
+      if (index < 3 && timerEnabled_[index]) events_->OnTimer(static_cast<TimerId>(index));
+      return 0;
+    }
+    case WM_SIZE:
+      if (controlsReady_) events_->OnResize();
+      return 0;
+    case WM_DESTROY:
+      events_->OnTeardown();
+      return 0;
+    default:
+      return ::DefWindowProcW(window_, message, wParam, lParam);
+  }
+}
+
+void Win32Platform::CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) {
+  events_ = &events;
+  const COLORREF grey = RGB((spec.backgroundRgb >> 16) & 0xFF, (spec.backgroundRgb >> 8) & 0xFF,
+                            spec.backgroundRgb & 0xFF);
+  background_ = ::CreateSolidBrush(grey);
+
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = WindowProcedure;
+  windowClass.hInstance = instance_;
+  windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  windowClass.hIcon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  windowClass.hbrBackground = background_;
+  windowClass.lpszClassName = WindowClassName;
+  ::RegisterClassExW(&windowClass);
+
+  const ScreenDpi dpi = ReadScreenDpi();
+  RECT outer{0, 0, TwipsToPixels(spec.clientSize.width, dpi.x),
+             TwipsToPixels(spec.clientSize.height, dpi.y)};
+  ::AdjustWindowRectEx(&outer, MainWindowStyle, FALSE, 0);
+  ::CreateWindowExW(0, WindowClassName, spec.caption.c_str(), MainWindowStyle, CW_USEDEFAULT,
+                    CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top, nullptr,
+                    nullptr, instance_, this);
+
+  list_ = CreateControl(instance_, window_, L"LISTBOX", L"",
+                        WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, ListId);
+  button_ = CreateControl(instance_, window_, L"BUTTON", spec.buttonCaption.c_str(),
+                          WS_TABSTOP | BS_PUSHBUTTON, ButtonId);
+  MoveControl(ControlId::List1, spec.listRect);
+  MoveControl(ControlId::CommandEnde, spec.buttonRect);
+  for (const TimerSpec& timer : spec.timers) {
+    timerInterval_[static_cast<int>(timer.id)] = timer.intervalMs;
+  }
+  controlsReady_ = true;
+}
+
+void Win32Platform::ShowMainWindow() {
+  ::ShowWindow(window_, SW_SHOWNORMAL);
+  ::UpdateWindow(window_);
+  events_->OnResize();  // the layout runs at the first show whatever size messages came
+}
+
+WindowHandle Win32Platform::MainWindowHandle() {
+  return HandleOf(window_);
+}
+
+void Win32Platform::ListAddItem(const std::wstring& text) {
+  ::SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+int Win32Platform::ListCount() {
+  return static_cast<int>(::SendMessageW(list_, LB_GETCOUNT, 0, 0));
+}
+
+std::wstring Win32Platform::ListItem(int index) {
+  const LRESULT length = ::SendMessageW(list_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == LB_ERR) return std::wstring();
+  std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1);
+  ::SendMessageW(list_, LB_GETTEXT, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(text.data()));
+  return std::wstring(text.data());
+}
+
+void Win32Platform::ListSetItem(int index, const std::wstring& text) {
+  // A list box has no "set item": the item is replaced by delete and insert.
+  ::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+  ::SendMessageW(list_, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+  ::SendMessageW(list_, LB_INSERTSTRING, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(text.c_str()));
+  ::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(list_, nullptr, TRUE);
+}
+
+void Win32Platform::EnableButton(bool enabled) {
+  ::EnableWindow(button_, enabled ? TRUE : FALSE);
+}
+
+void Win32Platform::EnableTimer(TimerId timer, bool enabled) {
+  const int index = static_cast<int>(timer);
+  if (enabled == timerEnabled_[index]) return;
+  timerEnabled_[index] = enabled;
+  if (enabled) {
+    ::SetTimer(window_, FirstTimerId + index, timerInterval_[index], nullptr);
+  } else {
+    ::KillTimer(window_, FirstTimerId + index);
+  }
+}
+
+void Win32Platform::DoEvents() {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) EndProcess();
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+void Win32Platform::RunEventLoop() {
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  EndProcess();
+}
+
+TwipsSize Win32Platform::OuterSize() {
+  RECT outer{};
+  ::GetWindowRect(window_, &outer);
+  const ScreenDpi dpi = ReadScreenDpi();
+  return {PixelsToTwips(outer.right - outer.left, dpi.x),
+          PixelsToTwips(outer.bottom - outer.top, dpi.y)};
+}
+
+HWND Win32Platform::ControlWindow(ControlId control) const {
+  return control == ControlId::List1 ? list_ : button_;
+}
+
+TwipsSize Win32Platform::ControlSize(ControlId control) {
+  RECT rect{};
+  ::GetWindowRect(ControlWindow(control), &rect);
+  const ScreenDpi dpi = ReadScreenDpi();
+  return {PixelsToTwips(rect.right - rect.left, dpi.x),
+          PixelsToTwips(rect.bottom - rect.top, dpi.y)};
+}
+
+void Win32Platform::MoveControl(ControlId control, const TwipsRect& rect) {
+  const ScreenDpi dpi = ReadScreenDpi();
+  ::MoveWindow(ControlWindow(control), TwipsToPixels(rect.left, dpi.x),
+               TwipsToPixels(rect.top, dpi.y), TwipsToPixels(rect.width, dpi.x),
+               TwipsToPixels(rect.height, dpi.y), TRUE);
+}
+
+WindowHandle Win32Platform::AdjacentWindow(WindowHandle window, StackDirection direction) {
+  return HandleOf(
+      ::GetWindow(WindowOf(window), direction == StackDirection::Next ? GW_HWNDNEXT : GW_HWNDPREV));
+}
+
+std::wstring Win32Platform::WindowTitle(WindowHandle window, int capacity) {
+  std::vector<char> buffer(static_cast<std::size_t>(std::max(capacity, 1)) + 1, '\0');
+  const int count = ::GetWindowTextA(WindowOf(window), buffer.data(), capacity);
+  if (count <= 0) return std::wstring();
+  return Widen(std::string(buffer.data(), static_cast<std::size_t>(std::min(count, capacity - 1))));
+}
+
+WindowHandle Win32Platform::FindWindowByTitle(const std::wstring& title) {
+  return HandleOf(::FindWindowA(nullptr, Narrow(title).c_str()));
+}
+
+void Win32Platform::EndProcess() {
+  ::ExitProcess(errorReported_ ? 1 : 0);
+}
+
+void Win32Platform::ReportUncaughtError(const std::wstring& message) {
+  errorReported_ = true;
+  ::MessageBoxW(nullptr, message.c_str(), L"Vodu Tavisto", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+std::wstring Win32Platform::TimeOfDay() {
+  wchar_t text[64] = {};
+  if (::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, 64) == 0)
+    return std::wstring();
+  return text;
+}
+
+}  // namespace vt::win32

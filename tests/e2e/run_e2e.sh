@@ -1,0 +1,258 @@
+#!/usr/bin/env bash
+# End-to-end tests of the real Windows build under Wine on a virtual display. Each
+# scenario gets a fresh Wine prefix holding the sample station; a small Windows driver
+# of our own reads and drives the program's window.
+#
+#   run_e2e.sh WINDOWS_BUILD_DIR STATION_DIR
+#
+# Exits 77 (skipped) when the Windows build is missing, unless VODU_REQUIRE_E2E=1.
+set -uo pipefail
+
+build=$(cd "$1" 2>/dev/null && pwd) || build=$1
+station=$(cd "$2" && pwd)
+exe=$build/VoduTavisto.exe
+driver=$build/e2e/e2e_driver.exe
+double=$build/e2e/mpr.dll
+
+if [ ! -f "$exe" ] || [ ! -f "$driver" ] || [ ! -f "$double" ]; then
+  echo "no Windows build in $build"
+  [ "${VODU_REQUIRE_E2E:-0}" = 1 ] && exit 1
+  exit 77
+fi
+for tool in wine wineboot wineserver Xvfb; do
+  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vodu-e2e.XXXXXX")
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs in a fresh prefix.
+base_overrides="mscoree,mshtml="
+
+# The virtual display, on a free number that Xvfb chooses itself.
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+prefix=""
+program_pid=""
+cleanup() {
+  [ -n "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+  kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+scenario_ok=1
+fail() {
+  echo "    FAIL: $*"
+  scenario_ok=0
+}
+expect_eq() {  # what, actual, expected
+  [ "$2" = "$3" ] || fail "$1: got [$2], expected [$3]"
+}
+expect_contains() {  # what, text, part
+  case "$2" in *"$3"*) ;; *) fail "$1: [$3] not in [$2]" ;; esac
+}
+
+# A fresh prefix with the sample station: drive_c/Zembrik, the shares under
+# dosdevices/unc, K: on \\fileserver\docu, and the program in C:\app.
+new_prefix() {
+  prefix=$work/$1
+  mkdir -p "$prefix"
+  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$base_overrides timeout 180 wineboot -i > "$prefix.boot.log" 2>&1
+  WINEPREFIX="$prefix" timeout 60 wineserver -w
+  cp -a "$station/drive_c/Zembrik" "$prefix/drive_c/"
+  cp -a "$station/dosdevices/unc" "$prefix/dosdevices/"
+  ln -sfn unc/fileserver/docu "$prefix/dosdevices/k:"
+  mkdir -p "$prefix/drive_c/app"
+  cp "$exe" "$driver" "$prefix/drive_c/app/"
+}
+
+overrides=$base_overrides
+use_mpr_double() {
+  cp "$double" "$prefix/drive_c/app/"
+  overrides="$base_overrides;mpr=n,b"
+}
+
+start_program() {
+  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$overrides wine 'C:\app\VoduTavisto.exe' \
+    > "$prefix.program.log" 2>&1 &
+  program_pid=$!
+}
+
+# The driver, with a time limit of its own; its output without carriage returns.
+drive() {
+  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$base_overrides timeout 60 wine 'C:\app\e2e_driver.exe' "$@" \
+    2>/dev/null | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+# Waits at most SECONDS for the program to end; sets `ended` to its exit status, or to
+# "running". (Not in a subshell: only this shell can wait for its child.)
+wait_program() {
+  local seconds=$1
+  ended=running
+  for _ in $(seq 1 $((seconds * 10))); do
+    if ! kill -0 "$program_pid" 2>/dev/null; then
+      wait "$program_pid"
+      ended=$?
+      return
+    fi
+    sleep 0.1
+  done
+}
+
+status_file() { tr -d '\r' < "$prefix/drive_c/Zembrik/Documentation/Documentation_Tavisto.ini" 2>/dev/null; }
+
+end_scenario() {
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+  WINEPREFIX="$prefix" timeout 30 wineserver -w 2>/dev/null
+  if [ "$scenario_ok" = 1 ]; then
+    passed=$((passed + 1))
+    echo "    ok"
+  else
+    failed=$((failed + 1))
+    echo "    program output:"; sed 's/^/      /' "$prefix.program.log" | head -20
+  fi
+  rm -rf "$prefix" "$prefix".*.log
+  prefix=""
+  overrides=$base_overrides
+  scenario_ok=1
+}
+
+echo "scenario: the window, its 50 lines and the first check"
+new_prefix first
+start_program
+drive wait-window "Vodu Tavisto" 30 || fail "no window titled Vodu Tavisto"
+drive wait-line "Checking ready" 30 || fail "no first check"
+items=$(drive items)
+expect_eq "list items" "$(head -n 1 <<< "$items")" "50 items"
+lines=$(tail -n +2 <<< "$items" | grep -v '^$' | sed -E 's/^[^ ]+( [AP]M)? //')
+expect_eq "log lines" "$lines" 'Checking ready 2 faults
+Fault by generate: \\oldserver\backup
+Generate: \\oldserver\backup
+Checking: \\oldserver\backup
+Fault by generate: \\fileserver\archive
+Generate: \\fileserver\archive
+Checking: \\fileserver\archive
+Checking: \\fileserver\docu
+Initialisize'
+expect_eq "status file" "$(status_file)" '[Machine1]
+NetOK1=true
+NetOK2=false
+NetOK4=false
+[Machine2]
+NetOK1=true
+NetOK2=false'
+drive click-exit || fail "no Exit button"
+wait_program 15; expect_eq "exit status after Exit" "$ended" 0
+end_scenario
+
+echo "scenario: a successful connect hands over the record, password, user and flags"
+new_prefix connect
+use_mpr_double
+export VODU_MPR_RECORD='C:\mpr-record.txt'
+start_program
+drive wait-line "Checking ready" 30 || fail "no first check"
+expect_contains "final line" "$(drive items | sed -n 2p)" "Checking ready 0 faults"
+expect_eq "connect record" "$(tr -d '\r' < "$prefix/drive_c/mpr-record.txt")" \
+  'scope=2 type=1 display=3 usage=1 local=L: remote=\\fileserver\archive comment=XTavisto provider=(null) password=station-secret user=station flags=0x80
+scope=2 type=1 display=3 usage=1 local=M: remote=\\oldserver\backup comment=XTavisto provider=(null) password=backup-secret user=backup flags=0x80'
+expect_eq "status file" "$(status_file)" '[Machine1]
+NetOK1=true
+NetOK2=true
+NetOK4=true
+[Machine2]
+NetOK1=true
+NetOK2=true'
+if drive items | grep -q secret; then fail "a password was shown"; fi
+unset VODU_MPR_RECORD
+end_scenario
+
+echo "scenario: a second start ends at once and leaves the first running"
+new_prefix second
+start_program
+first_pid=$program_pid
+drive wait-line "Checking ready" 30 || fail "first copy did not start"
+WINEPREFIX="$prefix" timeout 30 wine 'C:\app\VoduTavisto.exe' > "$prefix.second.log" 2>&1
+expect_eq "exit status of the second copy" "$?" 0
+program_pid=$first_pid
+wait_program 1; expect_eq "first copy" "$ended" running
+drive wait-window "Vodu Tavisto" 5 || fail "the first copy's window is gone"
+end_scenario
+
+echo "scenario: closing the watched DERuvezo window ends the program"
+new_prefix watch
+printf '[Project]\r\nNumberOfMachines=2\r\nVWStudio=True\r\n' > "$prefix/drive_c/Zembrik/Parameter/Program.ini"
+drive hold-window DERuvezo 10 > /dev/null &
+holder=$!
+drive wait-window DERuvezo 30 || fail "no DERuvezo window"
+start_program
+drive wait-line "Checking ready" 30 || fail "no first check"
+wait_program 1; expect_eq "while DERuvezo is open" "$ended" running
+wait "$holder"
+wait_program 8; expect_eq "exit status after DERuvezo closed" "$ended" 0
+end_scenario
+
+echo "scenario: Exit is disabled while a check runs"
+new_prefix busy
+use_mpr_double
+# Each connect blocks 6 s. Reading the list would wait for the blocked program, so the
+# button's state is read instead; a click is posted and handled once the program runs on.
+export VODU_MPR_DELAY_MS=6000
+start_program
+drive wait-disabled 30 || fail "Exit was never disabled"
+drive click-exit
+drive wait-line "Checking ready" 30 || fail "the check did not end"
+wait_program 1; expect_eq "after a click on the disabled Exit" "$ended" running
+expect_eq "Exit after the check" "$(drive button-enabled)" 1
+drive click-exit
+wait_program 15; expect_eq "exit status after Exit" "$ended" 0
+unset VODU_MPR_DELAY_MS
+end_scenario
+
+echo "scenario: NumberOfMachines 6 stops start-up with a message box"
+new_prefix config
+printf '[Project]\r\nNumberOfMachines=6\r\n' > "$prefix/drive_c/Zembrik/Parameter/Program.ini"
+start_program
+text=""
+for _ in $(seq 1 30); do
+  text=$(drive message-box) && break
+  sleep 0.5
+done
+expect_contains "message box" "$text" "NumberOfMachines is 6"
+expect_contains "message box" "$text" "at most 5 machines are supported"
+drive dismiss-message-box
+wait_program 15; expect_eq "exit status after the message" "$ended" 1
+[ -e "$prefix/drive_c/Zembrik/Documentation/Documentation_Tavisto.ini" ] && fail "a status file was written"
+end_scenario
+
+echo "scenario: resizing moves the button and stretches the list"
+new_prefix resize
+start_program
+drive wait-line "Checking ready" 30 || fail "no first check"
+geometry=$(drive resize 800 400)
+read -r _ dpi _ <<< "$(grep '^dpi' <<< "$geometry")"
+read -r _ width height <<< "$(grep '^window' <<< "$geometry")"
+read -r _ list_left list_top list_width list_height <<< "$(grep '^LISTBOX' <<< "$geometry")"
+read -r _ button_left button_top button_width button_height <<< "$(grep '^BUTTON' <<< "$geometry")"
+tolerance=$(( 2 * 1440 / ${dpi:-96} ))  # one pixel of rounding on each side
+near() {  # what, actual, expected
+  local difference=$(( $2 - $3 ))
+  [ "${difference#-}" -le "$tolerance" ] || fail "$1: got $2 twips, expected $3"
+}
+near "button left" "$button_left" $(( width - button_width - 180 ))
+near "button top" "$button_top" $(( height - button_height - 450 ))
+near "list left" "$list_left" 60
+near "list top" "$list_top" 150
+near "list width" "$list_width" $(( width - 240 ))
+near "list height" "$list_height" $(( height - 150 - button_height - 450 ))
+end_scenario
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
