@@ -75,6 +75,13 @@ TEST(ProfileEditing, AddsAMissingSectionAtTheEndInTheFilesLineEnding) {
   EXPECT_EQ(SetProfileValue("", "B", "j", "2"), "[B]\r\nj=2\r\n");
 }
 
+TEST(ProfileEditing, ALastLineEndingInALoneCarriageReturnGetsItsLineBreak) {
+  const std::string written = SetProfileValue("[A]\r\nk=1\r", "B", "j", "2").value();
+  EXPECT_EQ(written, "[A]\r\nk=1\r\n[B]\r\nj=2\r\n");
+  EXPECT_EQ(FindProfileValue(written, "B", "j"), "2");
+  EXPECT_EQ(SetProfileValue("[A]\r\nk=1\r", "A", "j", "2"), "[A]\r\nk=1\r\nj=2\r\n");
+}
+
 TEST(ProfileEditing, RefusesWhatCannotBeWrittenAsOneLine) {
   EXPECT_EQ(SetProfileValue("", "S", "k", "a\nb"), std::nullopt);
   EXPECT_EQ(SetProfileValue("", "S]", "k", "v"), std::nullopt);

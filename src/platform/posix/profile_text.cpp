@@ -124,6 +124,13 @@ bool HasLineBreak(const std::string& text) {
   return text.find('\n') != std::string::npos || text.find('\r') != std::string::npos;
 }
 
+// A line that a new line follows must end in a line break; a last line may have none,
+// or only a carriage return.
+void EndWithLineBreak(Line& line, const std::string& eol) {
+  if (line.ending.find('\n') == std::string::npos)
+    line.ending = line.ending.empty() ? eol : line.ending + "\n";
+}
+
 std::string Joined(const std::vector<Line>& lines) {
   std::string content;
   for (const Line& line : lines) content += line.text + line.ending;
@@ -160,7 +167,7 @@ std::optional<std::string> SetProfileValue(const std::string& content, const std
   std::size_t end = 0;
   const std::size_t header = FindSection(lines, section, end);
   if (header == std::string::npos) {
-    if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = eol;
+    if (!lines.empty()) EndWithLineBreak(lines.back(), eol);
     lines.push_back({"[" + section + "]", eol});
     lines.push_back({key + "=" + value, eol});
     return Joined(lines);
@@ -174,7 +181,7 @@ std::optional<std::string> SetProfileValue(const std::string& content, const std
     }
     if (!Trimmed(lines[i].text).empty()) last = i;
   }
-  if (lines[last].ending.empty()) lines[last].ending = eol;
+  EndWithLineBreak(lines[last], eol);
   lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last) + 1, Line{key + "=" + value, eol});
   return Joined(lines);
 }
