@@ -20,7 +20,9 @@ std::vector<std::string> Lines(const std::string& content) {
   return lines;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 bool Trimmed(const std::string& text) {
   return text.empty() || (!IsBlank(text.front()) && !IsBlank(text.back()));
@@ -30,7 +32,8 @@ bool Trimmed(const std::string& text) {
 bool Representable(const std::string& section, const std::string& key, const std::string& value) {
   if (!Trimmed(section) || !Trimmed(key) || !Trimmed(value)) return false;
   if (key.empty() || key.front() == ';' || key.front() == '[') return false;
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
     return false;
   }
   return true;
@@ -44,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& key = parts[1];
   const std::string& value = parts[2];
   const std::string& content = parts[3];
-  const std::optional<std::string> updated = vt::posix::SetProfileValue(content, section, key, value);
+  const std::optional<std::string> updated =
+      vt::posix::SetProfileValue(content, section, key, value);
   if (!updated) return 0;
 
   if (Representable(section, key, value) &&
@@ -57,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> before = Lines(content);
   const std::vector<std::string> after = Lines(*updated);
   std::size_t prefix = 0;
-  while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) ++prefix;
+  while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
+    ++prefix;
   std::size_t suffix = 0;
   while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
          before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {

@@ -41,18 +41,18 @@ void RunHandler(MainWindow& window, Handler handler) {
 
 }  // namespace
 
-MainWindowSpec MainWindowProperties() {
-  MainWindowSpec spec;
-  spec.caption = MainWindowCaption;
-  spec.backgroundRgb = LightGrey;
-  spec.clientSize = {7440, 2490};
-  spec.listRect = {60, 150, 5325, 1815};
-  spec.buttonRect = {5085, 2085, 990, 330};
-  spec.buttonCaption = L"Exit";
-  spec.timers[0] = {TimerId::TimerStart, TimerStartIntervalMs};
-  spec.timers[1] = {TimerId::TimerUpdate, TimerUpdateIntervalMs};
-  spec.timers[2] = {TimerId::TimerWebBrowser, TimerWebBrowserIntervalMs};
-  return spec;
+WindowProperties MainWindowProperties() {
+  WindowProperties properties;
+  properties.caption = MainWindowCaption;
+  properties.backgroundRgb = LightGrey;
+  properties.clientSize = {7440, 2490};
+  properties.listRect = {60, 150, 5325, 1815};
+  properties.buttonRect = {5085, 2085, 990, 330};
+  properties.buttonCaption = L"Exit";
+  properties.timers[0] = {TimerId::TimerStart, TimerStartIntervalMs};
+  properties.timers[1] = {TimerId::TimerUpdate, TimerUpdateIntervalMs};
+  properties.timers[2] = {TimerId::TimerWebBrowser, TimerWebBrowserIntervalMs};
+  return properties;
 }
 
 void MainWindow::OnTimer(TimerId timer) {

@@ -14,7 +14,7 @@ constexpr unsigned TimerUpdateIntervalMs = 60000;
 constexpr unsigned TimerWebBrowserIntervalMs = 2000;
 
 // The window, its controls and timers as they are created.
-MainWindowSpec MainWindowProperties();
+WindowProperties MainWindowProperties();
 
 struct MainWindow final : WindowEvents {
   explicit MainWindow(Platform& host) : platform(host) {}

@@ -30,20 +30,20 @@ struct TwipsSize {
   double height = 0;
 };
 
-struct TimerSpec {
+struct TimerSetting {
   TimerId id;
   unsigned intervalMs;
 };
 
 // What the main window looks like when it is created; the platform realises it.
-struct MainWindowSpec {
+struct WindowProperties {
   std::wstring caption;
   std::uint32_t backgroundRgb = 0;
   TwipsSize clientSize;
   TwipsRect listRect;
   TwipsRect buttonRect;
   std::wstring buttonCaption;
-  TimerSpec timers[3];
+  TimerSetting timers[3];
 };
 
 // The notifications the window system delivers to the program, one at a time, on the
@@ -93,7 +93,7 @@ class Platform {
   // --- window system -------------------------------------------------------
   // Creates the main window and its controls, all timers disabled; later
   // notifications go to `events`.
-  virtual void CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) = 0;
+  virtual void CreateMainWindow(const WindowProperties& properties, WindowEvents& events) = 0;
   virtual void ShowMainWindow() = 0;
   virtual WindowHandle MainWindowHandle() = 0;
 

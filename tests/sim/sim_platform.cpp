@@ -110,16 +110,17 @@ void SimPlatform::RunUntil(Millis until) {
 
 // --- the main window ---------------------------------------------------------
 
-void SimPlatform::CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) {
-  spec_ = spec;
+void SimPlatform::CreateMainWindow(const WindowProperties& properties, WindowEvents& events) {
+  properties_ = properties;
   events_ = &events;
-  for (const TimerSpec& timer : spec.timers) TimerOf(timer.id) = {timer.intervalMs, false, Never};
-  listRect_ = spec.listRect;
-  buttonRect_ = spec.buttonRect;
+  for (const TimerSetting& timer : properties.timers)
+    TimerOf(timer.id) = {timer.intervalMs, false, Never};
+  listRect_ = properties.listRect;
+  buttonRect_ = properties.buttonRect;
   // A frame of 120 twips each side and a caption of 450 around the client area.
-  outer_ = {spec.clientSize.width + 240, spec.clientSize.height + 570};
-  stack_.insert(stack_.begin(), {mainHandle_, spec.caption});
-  Record(L"CreateMainWindow " + spec.caption);
+  outer_ = {properties.clientSize.width + 240, properties.clientSize.height + 570};
+  stack_.insert(stack_.begin(), {mainHandle_, properties.caption});
+  Record(L"CreateMainWindow " + properties.caption);
 }
 
 void SimPlatform::ShowMainWindow() {

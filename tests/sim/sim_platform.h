@@ -62,7 +62,7 @@ class SimPlatform final : public Platform {
   // --- the main window --------------------------------------------------------
   bool WindowCreated() const { return events_ != nullptr; }
   bool WindowShown() const { return shown_; }
-  const MainWindowSpec& Spec() const { return spec_; }
+  const WindowProperties& Properties() const { return properties_; }
   const std::vector<std::wstring>& Items() const { return items_; }
   bool ButtonEnabled() const { return buttonEnabled_; }
   bool TimerEnabled(TimerId timer) const;
@@ -107,7 +107,7 @@ class SimPlatform final : public Platform {
   std::vector<std::wstring> TraceStartingWith(const std::wstring& prefix) const;
 
   // --- Platform ---------------------------------------------------------------
-  void CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) override;
+  void CreateMainWindow(const WindowProperties& properties, WindowEvents& events) override;
   void ShowMainWindow() override;
   WindowHandle MainWindowHandle() override;
   void ListAddItem(const std::wstring& text) override;
@@ -166,7 +166,7 @@ class SimPlatform final : public Platform {
   bool ended_ = false;
   Millis endedAt_ = 0;
   WindowEvents* events_ = nullptr;
-  MainWindowSpec spec_;
+  WindowProperties properties_;
   bool shown_ = false;
   std::vector<std::wstring> items_;
   bool buttonEnabled_ = true;

@@ -22,7 +22,7 @@ class PosixPlatform final : public Platform {
   // Where a Windows path lies on this host (see paths.h).
   std::string HostPathOf(const std::wstring& windowsPath) const;
 
-  void CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) override;
+  void CreateMainWindow(const WindowProperties& properties, WindowEvents& events) override;
   void ShowMainWindow() override;
   WindowHandle MainWindowHandle() override;
   void ListAddItem(const std::wstring& text) override;

@@ -72,14 +72,14 @@ std::string PosixPlatform::HostPathOf(const std::wstring& windowsPath) const {
   return MapWindowsPath(prefix_, windowsPath).value_or(std::string());
 }
 
-void PosixPlatform::CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) {
+void PosixPlatform::CreateMainWindow(const WindowProperties& properties, WindowEvents& events) {
   events_ = &events;
-  for (const TimerSpec& timer : spec.timers) {
+  for (const TimerSetting& timer : properties.timers) {
     timers_[static_cast<int>(timer.id)] = {timer.intervalMs, false, Clock::time_point()};
   }
-  listRect_ = spec.listRect;
-  buttonRect_ = spec.buttonRect;
-  outer_ = {spec.clientSize.width + 240, spec.clientSize.height + 570};
+  listRect_ = properties.listRect;
+  buttonRect_ = properties.buttonRect;
+  outer_ = {properties.clientSize.width + 240, properties.clientSize.height + 570};
 }
 
 void PosixPlatform::ShowMainWindow() {

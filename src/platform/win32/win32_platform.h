@@ -24,7 +24,7 @@ class Win32Platform final : public Platform {
   // The message loop; returns only when the process is ending.
   [[noreturn]] void RunEventLoop();
 
-  void CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) override;
+  void CreateMainWindow(const WindowProperties& properties, WindowEvents& events) override;
   void ShowMainWindow() override;
   WindowHandle MainWindowHandle() override;
   void ListAddItem(const std::wstring& text) override;

@@ -77,10 +77,11 @@ LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
   }
 }
 
-void Win32Platform::CreateMainWindow(const MainWindowSpec& spec, WindowEvents& events) {
+void Win32Platform::CreateMainWindow(const WindowProperties& properties, WindowEvents& events) {
   events_ = &events;
-  const COLORREF grey = RGB((spec.backgroundRgb >> 16) & 0xFF, (spec.backgroundRgb >> 8) & 0xFF,
-                            spec.backgroundRgb & 0xFF);
+  const COLORREF grey =
+      RGB((properties.backgroundRgb >> 16) & 0xFF, (properties.backgroundRgb >> 8) & 0xFF,
+          properties.backgroundRgb & 0xFF);
   background_ = ::CreateSolidBrush(grey);
 
   WNDCLASSEXW windowClass{};
@@ -94,20 +95,20 @@ void Win32Platform::CreateMainWindow(const MainWindowSpec& spec, WindowEvents& e
   ::RegisterClassExW(&windowClass);
 
   const ScreenDpi dpi = ReadScreenDpi();
-  RECT outer{0, 0, TwipsToPixels(spec.clientSize.width, dpi.x),
-             TwipsToPixels(spec.clientSize.height, dpi.y)};
+  RECT outer{0, 0, TwipsToPixels(properties.clientSize.width, dpi.x),
+             TwipsToPixels(properties.clientSize.height, dpi.y)};
   ::AdjustWindowRectEx(&outer, MainWindowStyle, FALSE, 0);
-  ::CreateWindowExW(0, WindowClassName, spec.caption.c_str(), MainWindowStyle, CW_USEDEFAULT,
+  ::CreateWindowExW(0, WindowClassName, properties.caption.c_str(), MainWindowStyle, CW_USEDEFAULT,
                     CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top, nullptr,
                     nullptr, instance_, this);
 
   list_ = CreateControl(instance_, window_, L"LISTBOX", L"",
                         WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, ListId);
-  button_ = CreateControl(instance_, window_, L"BUTTON", spec.buttonCaption.c_str(),
+  button_ = CreateControl(instance_, window_, L"BUTTON", properties.buttonCaption.c_str(),
                           WS_TABSTOP | BS_PUSHBUTTON, ButtonId);
-  MoveControl(ControlId::List1, spec.listRect);
-  MoveControl(ControlId::CommandEnde, spec.buttonRect);
-  for (const TimerSpec& timer : spec.timers) {
+  MoveControl(ControlId::List1, properties.listRect);
+  MoveControl(ControlId::CommandEnde, properties.buttonRect);
+  for (const TimerSetting& timer : properties.timers) {
     timerInterval_[static_cast<int>(timer.id)] = timer.intervalMs;
   }
   controlsReady_ = true;
