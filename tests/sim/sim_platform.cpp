@@ -384,7 +384,7 @@ std::uint32_t SimPlatform::AddConnection(const NetResource& resource, const std:
   // The password is not traced: nothing the program hands over may show it.
   Record(L"AddConnection " + resource.lpLocalName + L" " + resource.lpRemoteName);
   ConnectCall call{now_, resource, password, user, flags};
-  connects_.push_back(call);
+  if (keepRecords_) connects_.push_back(call);
   now_ += connectBlocksFor_;
   return connectAnswer_(call);
 }

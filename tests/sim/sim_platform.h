@@ -104,6 +104,8 @@ class SimPlatform final : public Platform {
   // L"ProfileGetString Project NumberOfMachines C:\\Zembrik\\Parameter\\Program.ini".
   // List box item reads and writes are left out.
   const std::vector<std::wstring>& Trace() const { return trace_; }
+  // Long runs keep neither the trace nor the connect calls, so memory stays flat.
+  void KeepRecords(bool keep) { keepRecords_ = keep; }
   std::vector<std::wstring> TraceStartingWith(const std::wstring& prefix) const;
 
   // --- Platform ---------------------------------------------------------------
@@ -159,7 +161,9 @@ class SimPlatform final : public Platform {
   const Timer& TimerOf(TimerId id) const;
   // Runs the earliest event due at or before `limit`; false when there is none.
   bool RunNextDue(Millis limit);
-  void Record(const std::wstring& line) { trace_.push_back(line); }
+  void Record(const std::wstring& line) {
+    if (keepRecords_) trace_.push_back(line);
+  }
   static std::wstring Key(const std::wstring& path);
 
   Millis now_ = 0;
@@ -193,6 +197,7 @@ class SimPlatform final : public Platform {
   std::map<std::wstring, bool> folders_;       // keyed upper-case
   bool failWrites_ = false;
   std::vector<std::wstring> trace_;
+  bool keepRecords_ = true;
 };
 
 }  // namespace vt::sim
