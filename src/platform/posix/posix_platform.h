@@ -13,8 +13,9 @@ namespace vt::posix {
 
 class PosixPlatform final : public Platform {
  public:
-  // `prefix` is the Wine prefix whose dosdevices folder holds the drives.
-  explicit PosixPlatform(std::string prefix);
+  // `prefix` is the Wine prefix whose dosdevices folder holds the drives; `echoLog`
+  // writes each new log line to standard output.
+  explicit PosixPlatform(std::string prefix, bool echoLog = true);
 
   // Runs timers and the teardown signals until the process ends.
   [[noreturn]] void RunEventLoop();
@@ -73,6 +74,7 @@ class PosixPlatform final : public Platform {
   TwipsRect buttonRect_{};
   TwipsSize outer_{};
   bool errorReported_ = false;
+  bool echoLog_ = true;
 };
 
 }  // namespace vt::posix

@@ -29,7 +29,7 @@ extern "C" void OnTeardownSignal(int) {
 }
 
 void InstallTeardownSignals() {
-  if (::pipe(signalPipe) != 0) return;
+  if (signalPipe[0] >= 0 || ::pipe(signalPipe) != 0) return;  // once per process
   for (int fd : signalPipe) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
   struct sigaction action {};
   action.sa_handler = OnTeardownSignal;
@@ -64,7 +64,8 @@ std::string Utf8(const std::wstring& text) {
 
 }  // namespace
 
-PosixPlatform::PosixPlatform(std::string prefix) : prefix_(std::move(prefix)) {
+PosixPlatform::PosixPlatform(std::string prefix, bool echoLog)
+    : prefix_(std::move(prefix)), echoLog_(echoLog) {
   InstallTeardownSignals();
 }
 
@@ -107,7 +108,7 @@ void PosixPlatform::ListSetItem(int index, const std::wstring& text) {
   if (index < 0 || index >= ListCount()) return;
   items_[static_cast<std::size_t>(index)] = text;
   // Item 0 takes each new log line; the others only move down.
-  if (index == 0) {
+  if (index == 0 && echoLog_) {
     std::fputs((Utf8(text) + "\n").c_str(), stdout);
     std::fflush(stdout);
   }
