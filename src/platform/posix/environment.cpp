@@ -3,8 +3,6 @@
 #include "platform/posix/codepage.h"
 #include "platform/posix/posix_platform.h"
 
-extern char** environ;
-
 namespace vt::posix {
 
 namespace {

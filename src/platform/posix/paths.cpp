@@ -31,7 +31,7 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 
 // `folder/name`, with the name as the folder spells it when only letter case differs.
 std::string Child(const std::string& folder, const std::string& name) {
-  const std::string exact = folder + "/" + name;
+  std::string exact = folder + "/" + name;
   if (Exists(exact)) return exact;
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return exact;

@@ -47,7 +47,7 @@ bool TeardownSignalled() {
 std::string Utf8(const std::wstring& text) {
   std::string out;
   for (wchar_t wc : text) {
-    const auto c = static_cast<std::uint32_t>(wc);
+    const std::uint32_t c = static_cast<char32_t>(wc);
     if (c < 0x80) {
       out.push_back(static_cast<char>(c));
     } else if (c < 0x800) {
