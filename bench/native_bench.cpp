@@ -73,8 +73,8 @@ void CycleWrites(benchmark::State& state) {
     value = !value;
     for (int m = 1; m <= 5; ++m) {
       for (int r = 1; r <= 9; ++r) {
-        platform.ProfileWriteString(L"Machine" + std::to_wstring(m), L"NetOK" + std::to_wstring(r),
-                                    value ? L"true" : L"false", status);
+        platform.ProfileWrite(L"Machine" + std::to_wstring(m), L"NetOK" + std::to_wstring(r),
+                              value ? L"true" : L"false", status);
       }
     }
   }
@@ -88,7 +88,7 @@ void StartUpAndFirstCycle(benchmark::State& state) {
     vt::MainWindow window(platform);
     platform.CreateMainWindow(vt::MainWindowProperties(), window);
     vt::StartUp(window);
-    vt::CheckShares(window);
+    vt::CheckShares(platform, window.state);
     benchmark::DoNotOptimize(window.state.Shares[0].NetOK);
   }
   state.SetLabel("5 present shares, 45 references");

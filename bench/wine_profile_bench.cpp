@@ -13,7 +13,7 @@
 #include <string>
 
 #include "bench/station_files.h"
-#include "platform/posix/profile_text.h"
+#include "portable/profile_text.h"
 
 namespace {
 
@@ -36,16 +36,14 @@ std::string ReadAll(const std::string& path) {
 
 // Our reader: the whole file read and scanned anew for every call, as the service does.
 std::string OurRead(const std::string& section, const std::string& key, const std::string& path) {
-  return vt::posix::FindProfileValue(ReadAll(path), section, key)
-      .value_or(std::string())
-      .substr(0, 254);
+  return vt::FindProfileValue(ReadAll(path), section, key).value_or(std::string()).substr(0, 254);
 }
 
 // Our writer: the new content goes to a temporary file that replaces the old one.
 bool OurWrite(const std::string& section, const std::string& key, const std::string& value,
               const std::string& path) {
   const std::string content = ReadAll(path);
-  const auto updated = vt::posix::SetProfileValue(content, section, key, value);
+  const auto updated = vt::SetProfileValue(content, section, key, value);
   if (!updated) return false;
   if (*updated == content) return true;  // as the native host: nothing to change, nothing written
   const std::string temporary = path + ".tmp";

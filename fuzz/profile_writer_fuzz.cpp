@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "fuzz_input.h"
-#include "platform/posix/profile_text.h"
+#include "portable/profile_text.h"
 
 namespace {
 
@@ -47,12 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& key = parts[1];
   const std::string& value = parts[2];
   const std::string& content = parts[3];
-  const std::optional<std::string> updated =
-      vt::posix::SetProfileValue(content, section, key, value);
+  const std::optional<std::string> updated = vt::SetProfileValue(content, section, key, value);
   if (!updated) return 0;
 
-  if (Representable(section, key, value) &&
-      vt::posix::FindProfileValue(*updated, section, key) != value) {
+  if (Representable(section, key, value) && vt::FindProfileValue(*updated, section, key) != value) {
     std::abort();
   }
 

@@ -4,11 +4,11 @@
 
 #include "config/number_reading.h"
 #include "platform/error.h"
-#include "platform/posix/codepage.h"
+#include "portable/codepage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::wstring text =
-      vt::posix::DecodeCp1252(std::string(reinterpret_cast<const char*>(data), size));
+      vt::DecodeCp1252(std::string(reinterpret_cast<const char*>(data), size));
   const double number = vt::ReadLeadingNumber(text);
   try {
     const std::int16_t minutes = vt::RoundToInt16(number, L"UpdateInterval");

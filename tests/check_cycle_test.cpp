@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/error.h"
-#include "platform/posix/profile_text.h"
+#include "portable/profile_text.h"
 #include "shares/check_cycle.h"
 #include "sim/station.h"
 
@@ -32,7 +32,7 @@ class CheckCycle : public ::testing::Test {
     station_.platform.RunFor(Seconds(1));
   }
   std::string Status(const char* section, const char* key) {
-    return posix::FindProfileValue(station_.Status(), section, key).value_or("(none)");
+    return FindProfileValue(station_.Status(), section, key).value_or("(none)");
   }
   Station station_;
 };
@@ -42,8 +42,8 @@ TEST_F(CheckCycle, WithNoShareConfiguredLogsOnlyTheFinalLineAndWritesNothing) {
   RunFirstCycle();
   EXPECT_THAT(station_.Messages(), ElementsAre(L"Initialisize", L"Checking ready 0 faults"));
   EXPECT_FALSE(station_.platform.File(StatusIni).has_value());
-  EXPECT_TRUE(station_.platform.ButtonEnabled());
-  EXPECT_TRUE(station_.platform.TimerEnabled(TimerId::TimerUpdate));
+  EXPECT_TRUE(station_.platform.ExitButtonEnabled());
+  EXPECT_TRUE(station_.platform.TimerEnabled(TimerId::UpdateTimer));
   EXPECT_TRUE(station_.platform.TraceStartingWith(L"ListDriveRoot").empty());
 }
 
@@ -86,17 +86,10 @@ TEST_F(CheckCycle, AMissingDriveThatConnectsGetsTrueWithoutAFault) {
 
   ASSERT_EQ(station_.platform.Connects().size(), 1u);
   const ConnectCall& call = station_.platform.Connects()[0];
-  EXPECT_EQ(call.resource.dwScope, 2u);
-  EXPECT_EQ(call.resource.dwType, 1u);
-  EXPECT_EQ(call.resource.dwDisplayType, 3u);
-  EXPECT_EQ(call.resource.dwUsage, 1u);
-  EXPECT_EQ(call.resource.lpLocalName, L"K:");
-  EXPECT_EQ(call.resource.lpRemoteName, L"\\\\srv\\docu");
-  EXPECT_EQ(call.resource.lpComment, L"XTavisto");
-  EXPECT_FALSE(call.resource.hasProvider);
+  EXPECT_EQ(call.drive, L"K");
+  EXPECT_EQ(call.share, L"\\\\srv\\docu");
   EXPECT_EQ(call.password, L"s3cret");
   EXPECT_EQ(call.user, L"station");
-  EXPECT_EQ(call.flags, 0x80u);
   for (const std::wstring& line : station_.platform.Items())
     EXPECT_THAT(line, Not(HasSubstr(L"s3cret")));
   for (const std::wstring& line : station_.platform.Trace())
@@ -110,8 +103,8 @@ TEST_F(CheckCycle, ARootThatListsNothingOrCannotBeListedIsHandledAsMissing) {
   station_.platform.SetDrive(L"L:\\", FailingDrive());
   station_.platform.SetConnect([](const ConnectCall&) { return 0u; });
   RunFirstCycle();
-  EXPECT_THAT(station_.platform.TraceStartingWith(L"AddConnection"),
-              ElementsAre(L"AddConnection K: \\\\srv\\docu", L"AddConnection L: \\\\srv\\other"));
+  EXPECT_THAT(station_.platform.TraceStartingWith(L"ConnectShare"),
+              ElementsAre(L"ConnectShare K: \\\\srv\\docu", L"ConnectShare L: \\\\srv\\other"));
   EXPECT_EQ(Status("Machine1", "NetOK2"), "true");
 }
 
@@ -121,7 +114,7 @@ TEST_F(CheckCycle, AnEmptyDriveLetterIsUsedAsItStands) {
   EXPECT_THAT(station_.platform.TraceStartingWith(L"ListDriveRoot"),
               ElementsAre(L"ListDriveRoot :\\"));
   ASSERT_EQ(station_.platform.Connects().size(), 1u);
-  EXPECT_EQ(station_.platform.Connects()[0].resource.lpLocalName, L":");
+  EXPECT_EQ(station_.platform.Connects()[0].drive, L"");
 }
 
 TEST_F(CheckCycle, AnAddressOfBlanksIsConfigured) {
@@ -151,7 +144,8 @@ TEST_F(CheckCycle, FiveFailingSlotsCountFiveFaults) {
 TEST_F(CheckCycle, AConnectThatCannotBeMadeAtAllCountsAsAFault) {
   Configure("NetAddress1=\\\\srv\\docu\r\nNetDrive1=K\r\n");
   station_.platform.SetConnect([](const ConnectCall&) -> std::uint32_t {
-    throw PlatformFailure(L"WNetAddConnection2A", L"mpr.dll missing");
+    throw SystemCallFailed(L"WNetAddConnection2A", 126,
+                           L"The specified module could not be found.");
   });
   RunFirstCycle();
   EXPECT_THAT(station_.Messages(),
@@ -165,7 +159,7 @@ TEST_F(CheckCycle, OverlappingSharesWriteTwiceAndTheHigherSlotsValueStays) {
   Configure("NetAddress1=\\\\srv\\docu\r\nNetDrive1=K\r\nNetAddress2=\\\\srv\r\nNetDrive2=L\r\n");
   station_.platform.SetDrive(L"K:\\", PresentDrive());
   RunFirstCycle();
-  EXPECT_THAT(station_.platform.TraceStartingWith(L"ProfileWriteString Machine1 NetOK1"),
+  EXPECT_THAT(station_.platform.TraceStartingWith(L"ProfileWrite Machine1 NetOK1"),
               ElementsAre(HasSubstr(L" true "), HasSubstr(L" false ")));
   EXPECT_EQ(Status("Machine1", "NetOK1"), "false");
   EXPECT_EQ(Status("Machine1", "NetOK2"), "false");  // \\srv\other lies on \\srv too
@@ -190,7 +184,7 @@ TEST_F(CheckCycle, WithoutMachinesDrivesAreStillTestedButNothingIsWritten) {
     station.Start();
     station.platform.RunFor(Seconds(1));
     EXPECT_EQ(station.platform.Connects().size(), 1u) << machines;
-    EXPECT_TRUE(station.platform.TraceStartingWith(L"ProfileWriteString").empty()) << machines;
+    EXPECT_TRUE(station.platform.TraceStartingWith(L"ProfileWrite").empty()) << machines;
   }
 }
 
@@ -202,13 +196,13 @@ TEST_F(CheckCycle, LogLinesAndWritesInterleaveInSlotOrder) {
   RunFirstCycle();
   std::vector<std::wstring> order;
   for (const std::wstring& call : station_.platform.Trace()) {
-    if (call.rfind(L"ListDriveRoot", 0) == 0 || call.rfind(L"ProfileWriteString", 0) == 0) {
+    if (call.rfind(L"ListDriveRoot", 0) == 0 || call.rfind(L"ProfileWrite", 0) == 0) {
       order.push_back(call.substr(0, call.rfind(L' ')));
     }
   }
-  EXPECT_THAT(order, ElementsAre(L"ListDriveRoot", L"ProfileWriteString Machine1 NetOK1 true",
-                                 L"ProfileWriteString Machine2 NetOK4 true", L"ListDriveRoot",
-                                 L"ProfileWriteString Machine1 NetOK2 true"));
+  EXPECT_THAT(order, ElementsAre(L"ListDriveRoot", L"ProfileWrite Machine1 NetOK1 true",
+                                 L"ProfileWrite Machine2 NetOK4 true", L"ListDriveRoot",
+                                 L"ProfileWrite Machine1 NetOK2 true"));
 }
 
 TEST_F(CheckCycle, ExitAndTheUpdateTimerAreDisabledWhileACycleRuns) {
@@ -221,19 +215,21 @@ TEST_F(CheckCycle, ExitAndTheUpdateTimerAreDisabledWhileACycleRuns) {
   station_.platform.RunFor(Seconds(40));
   EXPECT_FALSE(station_.platform.Ended());
   EXPECT_THAT(station_.platform.TraceStartingWith(L"Click"), ElementsAre(L"Click Exit (disabled)"));
-  EXPECT_TRUE(station_.platform.ButtonEnabled());
+  EXPECT_TRUE(station_.platform.ExitButtonEnabled());
 }
 
 TEST(ReferenceMatching, IsACaseBlindPrefixTestOnShareReferences) {
+  SimPlatform platform;
   const std::wstring address = L"\\\\Srv\\Docu";
-  EXPECT_TRUE(LiesOnShare(L"\\\\SRV\\DOCU\\M1", address));
-  EXPECT_TRUE(LiesOnShare(L"\\\\srv\\DocuOld\\x", address));  // nothing after the prefix is checked
-  EXPECT_TRUE(LiesOnShare(L"\\\\srv\\docu", address));
-  EXPECT_FALSE(LiesOnShare(L"K:\\Docu", address));
-  EXPECT_FALSE(LiesOnShare(L"\\\\other\\docu", address));
-  EXPECT_FALSE(LiesOnShare(L"\\\\s", L"\\\\s"));  // 3 characters or fewer
-  EXPECT_TRUE(LiesOnShare(L"\\\\sr", L"\\\\s"));
-  EXPECT_FALSE(LiesOnShare(L"\\\\srv", address));  // shorter than the address
+  EXPECT_TRUE(LiesOnShare(platform, L"\\\\SRV\\DOCU\\M1", address));
+  EXPECT_TRUE(LiesOnShare(platform, L"\\\\srv\\DocuOld\\x",
+                          address));  // nothing after the prefix is checked
+  EXPECT_TRUE(LiesOnShare(platform, L"\\\\srv\\docu", address));
+  EXPECT_FALSE(LiesOnShare(platform, L"K:\\Docu", address));
+  EXPECT_FALSE(LiesOnShare(platform, L"\\\\other\\docu", address));
+  EXPECT_FALSE(LiesOnShare(platform, L"\\\\s", L"\\\\s"));  // 3 characters or fewer
+  EXPECT_TRUE(LiesOnShare(platform, L"\\\\sr", L"\\\\s"));
+  EXPECT_FALSE(LiesOnShare(platform, L"\\\\srv", address));  // shorter than the address
 }
 
 }  // namespace

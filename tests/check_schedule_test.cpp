@@ -67,7 +67,7 @@ TEST(Schedule, NoTickCountsBeforeTheFirstCycleHasEnded) {
   station.platform.RunFor(Minutes(5) + 100);
   EXPECT_EQ(station.platform.Connects().size(), 1u);
   EXPECT_EQ(station.window.state.UpdateCounter, 0);
-  EXPECT_TRUE(station.platform.TimerEnabled(TimerId::TimerUpdate));
+  EXPECT_TRUE(station.platform.TimerEnabled(TimerId::UpdateTimer));
 }
 
 TEST(Schedule, TheStartTimerRunsExactlyOneCycleEvenWhenTheFirstCycleYieldsForLong) {
@@ -77,7 +77,7 @@ TEST(Schedule, TheStartTimerRunsExactlyOneCycleEvenWhenTheFirstCycleYieldsForLon
   station.Start();
   station.platform.RunFor(Minutes(1));
   EXPECT_EQ(station.platform.TraceStartingWith(L"ListDriveRoot").size(), 1u);
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerStart));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::StartTimer));
 }
 
 TEST(Schedule, An16BitIntervalIsReachedWithoutOverflow) {

@@ -24,11 +24,12 @@ std::string References(int machines) {
 
 std::vector<std::wstring> CustomerReads(const Station& station) {
   std::vector<std::wstring> reads;
-  for (const std::wstring& call : station.platform.TraceStartingWith(L"ProfileGetString")) {
+  for (const std::wstring& call : station.platform.TraceStartingWith(L"ProfileString")) {
     if (call.find(L"Documentation_Customer.cfg") == std::wstring::npos) continue;
-    // "ProfileGetString <section> <key> <file>": keep section and key.
-    const std::size_t keyEnd = call.find(L' ', call.find(L' ', 17) + 1);
-    reads.push_back(call.substr(17, keyEnd - 17));
+    // "ProfileString <section> <key> <file>": keep section and key.
+    const std::size_t sectionStart = call.find(L' ') + 1;
+    const std::size_t keyEnd = call.find(L' ', call.find(L' ', sectionStart) + 1);
+    reads.push_back(call.substr(sectionStart, keyEnd - sectionStart));
   }
   return reads;
 }
@@ -97,9 +98,9 @@ TEST(CustomerConfiguration, SixMachinesStopAfterFortyFiveReadsWithAClearMessage)
               HasSubstr(L"NumberOfMachines is 6 in C:\\Zembrik\\Parameter\\Program.ini, at most 5 "
                         L"machines are supported"));
   EXPECT_TRUE(station.window.state.Shares[0].NetAddress.empty());
-  EXPECT_TRUE(station.platform.TraceStartingWith(L"ProfileWriteString").empty());
+  EXPECT_TRUE(station.platform.TraceStartingWith(L"ProfileWrite").empty());
   EXPECT_TRUE(station.platform.Connects().empty());
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerStart));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::StartTimer));
 }
 
 TEST(CustomerConfiguration, NoMachinesReadsNoReference) {
@@ -136,7 +137,7 @@ TEST(CustomerConfiguration, AnIntervalBeyond16BitsStopsStartUpAfterTheShareSlots
   const std::wstring& message = station.platform.ReportedErrors()[0];
   EXPECT_THAT(message, HasSubstr(L"Overflow: UpdateInterval \"40000\""));
   EXPECT_THAT(message, ::testing::Not(HasSubstr(L"hunter2")));
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerStart));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::StartTimer));
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ TEST(DirectoryVariables, DefaultsHoldWhenTheEnvironmentSaysNothing) {
   EXPECT_EQ(table[0].Value, L"C:\\WinNt");
   EXPECT_EQ(table[9].Name, L"AllUsersProfile");
   EXPECT_EQ(table[9].Value, L"C:\\Documents and Settings\\All Users");
-  EXPECT_EQ(ExpandPlaceholders(table, Template), L"C:\\Zembrik\\Parameter\\Program.ini");
+  EXPECT_EQ(ExpandPlaceholders(platform, table, Template), L"C:\\Zembrik\\Parameter\\Program.ini");
   for (int row = 10; row < EnvVarRowCount; ++row) {
     EXPECT_TRUE(table[row].Name.empty() && table[row].Value.empty()) << row + 1;
   }
@@ -62,7 +62,9 @@ TEST(DirectoryVariables, RowsOutsideTheTableAreAnIndexError) {
 class Placeholders : public ::testing::Test {
  protected:
   void SetUp() override { table_ = Resolved(platform_); }
-  std::wstring Expand(const std::wstring& text) { return ExpandPlaceholders(table_, text); }
+  std::wstring Expand(const std::wstring& text) {
+    return ExpandPlaceholders(platform_, table_, text);
+  }
   sim::SimPlatform platform_;
   EnvVarTable table_;
 };
@@ -92,7 +94,8 @@ TEST(PlaceholdersInValues, ExpandOnTheNextPass) {
   sim::SimPlatform platform;
   platform.SetEnvironment(L"VisuDir", L"$WinDir$\\Station");
   const EnvVarTable table = Resolved(platform);
-  EXPECT_EQ(ExpandPlaceholders(table, Template), L"C:\\WinNt\\Station\\Parameter\\Program.ini");
+  EXPECT_EQ(ExpandPlaceholders(platform, table, Template),
+            L"C:\\WinNt\\Station\\Parameter\\Program.ini");
 }
 
 TEST(PlaceholdersInValues, AValueThatLeadsBackToItselfEnds) {
@@ -101,10 +104,10 @@ TEST(PlaceholdersInValues, AValueThatLeadsBackToItselfEnds) {
   platform.SetEnvironment(L"WinDir", L"$QuarnelToolsDir$$QuarnelToolsDir$");
   platform.SetEnvironment(L"QuarnelToolsDir", L"$WinDir$");
   const EnvVarTable table = Resolved(platform);
-  const std::wstring self = ExpandPlaceholders(table, Template);
+  const std::wstring self = ExpandPlaceholders(platform, table, Template);
   EXPECT_EQ(self.rfind(L"$VisuDir$", 0), 0u);  // what is left unexpanded leads the text
   EXPECT_NE(self.find(L"\\x\\x\\x"), std::wstring::npos);
-  const std::wstring cycle = ExpandPlaceholders(table, L"$WinDir$");
+  const std::wstring cycle = ExpandPlaceholders(platform, table, L"$WinDir$");
   EXPECT_LE(cycle.size(), 32767u);
 }
 
@@ -116,7 +119,7 @@ TEST(PlaceholdersInValues, HostileTextsFullOfDollarsEnd) {
   for (const std::wstring& text :
        {std::wstring(5000, L'$'), std::wstring(L"$VisuDir$$WinDir$$VisuDir$"),
         std::wstring(L"$WinDir$") + std::wstring(300, L'$')}) {
-    const std::wstring result = ExpandPlaceholders(table, text);
+    const std::wstring result = ExpandPlaceholders(platform, table, text);
     EXPECT_LE(result.size(), 32767u + 5000u);
   }
 }

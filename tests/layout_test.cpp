@@ -60,8 +60,8 @@ TEST(Layout, TheResizeHandlerMovesTheControlsOfTheRealWindow) {
   sim::Station station;
   station.Start();
   station.platform.Resize({9000, 4000});
-  const TwipsRect button = station.platform.ControlRect(ControlId::CommandEnde);
-  const TwipsRect list = station.platform.ControlRect(ControlId::List1);
+  const TwipsRect button = station.platform.ControlRect(ControlId::ExitButton);
+  const TwipsRect list = station.platform.ControlRect(ControlId::LogList);
   EXPECT_EQ(button.left, 9000 - 990 - 180);
   EXPECT_EQ(button.top, 4000 - 330 - 450);
   EXPECT_EQ(list.width, 9000 - 240);

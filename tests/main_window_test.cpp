@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "sim/station.h"
 
 namespace vt::sim {
@@ -19,18 +19,18 @@ TEST(MainWindowCreation, HasTheCaptionColourSizeControlsAndDisabledTimers) {
   EXPECT_EQ(properties.backgroundRgb, 0xC0C0C0u);
   EXPECT_EQ(properties.clientSize.width, 7440);
   EXPECT_EQ(properties.clientSize.height, 2490);
-  EXPECT_EQ(properties.buttonCaption, L"Exit");
-  EXPECT_EQ(properties.listRect.left, 60);
-  EXPECT_EQ(properties.listRect.width, 5325);
-  EXPECT_EQ(properties.buttonRect.left, 5085);
-  EXPECT_EQ(properties.buttonRect.height, 330);
+  EXPECT_EQ(properties.exitButtonCaption, L"Exit");
+  EXPECT_EQ(properties.logListRect.left, 60);
+  EXPECT_EQ(properties.logListRect.width, 5325);
+  EXPECT_EQ(properties.exitButtonRect.left, 5085);
+  EXPECT_EQ(properties.exitButtonRect.height, 330);
   EXPECT_EQ(properties.timers[0].intervalMs, 50u);
   EXPECT_EQ(properties.timers[1].intervalMs, 60000u);
   EXPECT_EQ(properties.timers[2].intervalMs, 2000u);
   // Start-up enables TimerStart only; the others wait for their owners.
-  EXPECT_TRUE(station.platform.TimerEnabled(TimerId::TimerStart));
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerUpdate));
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerWebBrowser));
+  EXPECT_TRUE(station.platform.TimerEnabled(TimerId::StartTimer));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::UpdateTimer));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::WatchTimer));
   EXPECT_TRUE(station.platform.WindowShown());
 }
 
@@ -49,23 +49,23 @@ TEST(StartUp, RunsItsStepsInTheFixedOrder) {
   std::vector<std::wstring> steps;
   for (const std::wstring& call : station.platform.Trace()) {
     for (const wchar_t* step :
-         {L"DoEvents", L"GetWindow next", L"EnvironmentVariable WinDir", L"ProfileGetInt Project",
-          L"FindWindow", L"ProfileGetString NetAddress User1", L"EnableTimer TimerStart on",
+         {L"DoEvents", L"GetWindow below", L"EnvironmentVariable WinDir", L"ProfileInt Project",
+          L"FindWindow", L"ProfileString NetAddress User1", L"EnableTimer StartTimer on",
           L"ShowMainWindow"}) {
       if (call.rfind(step, 0) == 0 && (steps.empty() || steps.back() != step))
         steps.push_back(step);
     }
   }
-  EXPECT_THAT(steps, ElementsAre(L"DoEvents", L"GetWindow next", L"EnvironmentVariable WinDir",
-                                 L"ProfileGetInt Project", L"FindWindow",
-                                 L"ProfileGetString NetAddress User1", L"EnableTimer TimerStart on",
-                                 L"ShowMainWindow"));
+  EXPECT_THAT(steps,
+              ElementsAre(L"DoEvents", L"GetWindow below", L"EnvironmentVariable WinDir",
+                          L"ProfileInt Project", L"FindWindow", L"ProfileString NetAddress User1",
+                          L"EnableTimer StartTimer on", L"ShowMainWindow"));
 }
 
 TEST(EventLog, TheFiftyFirstMessagePushesOutTheFirst) {
   Station station;
   station.Start();
-  for (int i = 1; i <= 50; ++i) LogMessage(station.window, L"message " + std::to_wstring(i));
+  for (int i = 1; i <= 50; ++i) LogMessage(station.platform, L"message " + std::to_wstring(i));
   const std::vector<std::wstring>& items = station.platform.Items();
   ASSERT_EQ(items.size(), 50u);
   EXPECT_EQ(items[0], L"08:00:00 message 50");
@@ -76,7 +76,7 @@ TEST(EventLog, TheFiftyFirstMessagePushesOutTheFirst) {
 TEST(EventLog, AnEmptyMessageStillGivesTheTimeAndOneBlank) {
   Station station;
   station.Start();
-  LogMessage(station.window, L"");
+  LogMessage(station.platform, L"");
   EXPECT_EQ(station.platform.Items()[0], L"08:00:00 ");
   EXPECT_EQ(station.platform.Items()[1], L"08:00:00 Initialisize");
 }
@@ -86,7 +86,7 @@ TEST(EventLog, PendingEventsRunBeforeLogMessageReturns) {
   station.Start();
   bool ran = false;
   station.platform.At(0, [&] { ran = true; });
-  LogMessage(station.window, L"line");
+  LogMessage(station.platform, L"line");
   EXPECT_TRUE(ran);
 }
 
@@ -94,7 +94,7 @@ TEST(EventLog, StampsEachLineWithTheTimeItWasLogged) {
   Station station;
   station.Start();
   station.platform.RunFor(Seconds(3723));
-  LogMessage(station.window, L"later");
+  LogMessage(station.platform, L"later");
   EXPECT_EQ(station.platform.Items()[0], L"09:02:03 later");
 }
 
@@ -110,9 +110,9 @@ TEST(ShutDown, ExitEndsTheProcessAndNoFurtherHandlerRuns) {
   EXPECT_FALSE(ranAfterwards);
   // The first cycle (due at 50 ms) never ran.
   EXPECT_THAT(station.Messages(), ElementsAre(L"Initialisize"));
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerStart));
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerUpdate));
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerWebBrowser));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::StartTimer));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::UpdateTimer));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::WatchTimer));
 }
 
 TEST(ShutDown, TheWindowsTeardownEndsTheProcessTheSameWay) {
@@ -123,8 +123,8 @@ TEST(ShutDown, TheWindowsTeardownEndsTheProcessTheSameWay) {
   EXPECT_TRUE(station.platform.Ended());
   EXPECT_EQ(station.platform.EndedAt(), 10);
   EXPECT_THAT(station.platform.TraceStartingWith(L"EnableTimer"),
-              ElementsAre(L"EnableTimer TimerStart on", L"EnableTimer TimerStart off",
-                          L"EnableTimer TimerUpdate off", L"EnableTimer TimerWebBrowser off"));
+              ElementsAre(L"EnableTimer StartTimer on", L"EnableTimer StartTimer off",
+                          L"EnableTimer UpdateTimer off", L"EnableTimer WatchTimer off"));
 }
 
 TEST(UncaughtError, IsReportedNamingTheErrorAndEndsTheProcess) {
@@ -136,7 +136,7 @@ TEST(UncaughtError, IsReportedNamingTheErrorAndEndsTheProcess) {
   const std::wstring& message = station.platform.ReportedErrors()[0];
   EXPECT_THAT(message, ::testing::StartsWith(L"Subscript out of range: NumberOfMachines is 7"));
   EXPECT_THAT(message, ::testing::HasSubstr(L"at most 5 machines"));
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerStart));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::StartTimer));
   EXPECT_FALSE(station.platform.WindowShown());
 }
 

@@ -1,7 +1,9 @@
 // The POSIX host: Windows paths on the Wine layout, drive listings, connects, environment.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <cstdlib>
 #include <fstream>
@@ -41,64 +43,62 @@ TEST_F(Host, DrivesAndSharesMapOntoDosdevicesMatchingComponentsInAnyCase) {
   EXPECT_EQ(MapWindowsPath(prefix_, L"C:\\..\\..\\etc"), std::nullopt);
 }
 
-TEST_F(Host, ADriveRootListsItsFirstVisibleEntryOrNothingOrFails) {
+TEST_F(Host, ADriveRootListsAVisibleEntryOrNothingOrFails) {
   PosixPlatform host(prefix_);
   ASSERT_EQ(::symlink("unc/FileServer/Docu", (prefix_ + "/dosdevices/k:").c_str()), 0);
   ASSERT_EQ(::symlink("unc/FileServer/empty", (prefix_ + "/dosdevices/e:").c_str()), 0);
   std::ofstream(prefix_ + "/dosdevices/unc/FileServer/empty/.hidden") << "x";
-  const DriveListing present = host.ListDriveRoot(L"K:\\");
-  EXPECT_EQ(present.outcome, ListingOutcome::Entry);
-  EXPECT_EQ(present.firstEntry, L"Machine1");
-  EXPECT_EQ(host.ListDriveRoot(L"E:\\").outcome, ListingOutcome::Empty);
-  EXPECT_EQ(host.ListDriveRoot(L"Z:\\").outcome, ListingOutcome::Error);
-  EXPECT_EQ(host.ListDriveRoot(L":\\").outcome, ListingOutcome::Error);
+  EXPECT_EQ(host.ListDriveRoot(L"K"), DriveRoot::HasEntry);
+  EXPECT_EQ(host.ListDriveRoot(L"E"), DriveRoot::Empty);
+  EXPECT_EQ(host.ListDriveRoot(L"Z"), DriveRoot::Unreadable);
+  EXPECT_EQ(host.ListDriveRoot(L""), DriveRoot::Unreadable);
 }
 
-TEST_F(Host, AConnectLinksTheDriveToAnExistingShareOrAnswersAsARouterWould) {
+TEST_F(Host, AConnectLinksTheDriveToAnExistingShareOrSaysWhyNot) {
   PosixPlatform host(prefix_);
-  NetResource share;
-  share.lpLocalName = L"L:";
-  share.lpRemoteName = L"\\\\FILESERVER\\docu";
-  EXPECT_EQ(host.AddConnection(share, L"pw", L"user", 0x80), 0u);
+  EXPECT_TRUE(host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw").Connected());
   char target[256] = {};
   ASSERT_GT(::readlink((prefix_ + "/dosdevices/l:").c_str(), target, sizeof target - 1), 0);
   EXPECT_STREQ(target, "unc/FileServer/Docu");
-  EXPECT_EQ(host.ListDriveRoot(L"l:\\").firstEntry, L"Machine1");
+  EXPECT_EQ(host.ListDriveRoot(L"l"), DriveRoot::HasEntry);
 
-  EXPECT_EQ(host.AddConnection(share, L"pw", L"user", 0x80), 85u);  // L: is in use now
-  share.lpLocalName = L"M:";
-  share.lpRemoteName = L"\\\\oldserver\\backup";
-  EXPECT_EQ(host.AddConnection(share, L"", L"", 0x80), 67u);
-  share.lpRemoteName = L"\\\\fileserver\\docu\\Machine1";  // a folder, not a share
-  EXPECT_EQ(host.AddConnection(share, L"", L"", 0x80), 67u);
-  for (const wchar_t* bad : {L":", L"", L"MM:", L"1:"}) {
-    share.lpLocalName = bad;
-    EXPECT_EQ(host.AddConnection(share, L"", L"", 0x80), 1200u) << bad;
+  const ConnectResult inUse = host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw");
+  EXPECT_EQ(inUse.error, static_cast<std::uint32_t>(EEXIST));
+  EXPECT_EQ(inUse.reason, L"File exists");
+  EXPECT_EQ(host.ConnectShare(L"M", L"\\\\oldserver\\backup", L"", L"").error,
+            static_cast<std::uint32_t>(ENOENT));
+  // A folder on a share is not a share.
+  EXPECT_EQ(host.ConnectShare(L"M", L"\\\\fileserver\\docu\\Machine1", L"", L"").error,
+            static_cast<std::uint32_t>(EINVAL));
+  for (const wchar_t* bad : {L":", L"", L"MM", L"1"}) {
+    EXPECT_EQ(host.ConnectShare(bad, L"\\\\fileserver\\docu", L"", L"").error,
+              static_cast<std::uint32_t>(EINVAL))
+        << bad;
   }
 }
 
-TEST_F(Host, EnvironmentNamesMatchInAnyLetterCase) {
+TEST_F(Host, EnvironmentNamesMatchInAnyLetterCaseAndTooLongIsItsOwnOutcome) {
   PosixPlatform host(prefix_);
   ASSERT_EQ(::setenv("VoduTestDir", "D:\\Station", 1), 0);
-  std::wstring value;
-  EXPECT_EQ(host.EnvironmentVariable(L"VODUTESTDIR", value, 4096), 10u);
-  EXPECT_EQ(value, L"D:\\Station");
-  EXPECT_EQ(host.EnvironmentVariable(L"VoduTestDi", value, 4096), 0u);
-  EXPECT_EQ(host.EnvironmentVariable(L"vodutestdir", value, 5), 11u);  // too small: size needed
-  EXPECT_TRUE(value.empty());
+  const EnvironmentLookup found = host.EnvironmentVariable(L"VODUTESTDIR", 4095);
+  EXPECT_EQ(found.outcome, EnvironmentOutcome::Value);
+  EXPECT_EQ(found.value, L"D:\\Station");
+  EXPECT_EQ(host.EnvironmentVariable(L"VoduTestDi", 4095).outcome, EnvironmentOutcome::Missing);
+  EXPECT_EQ(host.EnvironmentVariable(L"vodutestdir", 10).outcome, EnvironmentOutcome::Value);
+  EXPECT_EQ(host.EnvironmentVariable(L"vodutestdir", 9).outcome, EnvironmentOutcome::TooLong);
   ::unsetenv("VoduTestDir");
 }
 
 TEST_F(Host, ProfileCallsReadAndWriteThroughTheDriveLayout) {
   PosixPlatform host(prefix_);
   const std::wstring file = L"C:\\Zembrik\\status.ini";
-  EXPECT_TRUE(host.ProfileWriteString(L"Machine1", L"NetOK1", L"true", file));
-  std::wstring value;
-  EXPECT_EQ(host.ProfileGetString(L"machine1", L"netok1", L"   ", value, 255, file), 4u);
-  EXPECT_EQ(value, L"true");
-  EXPECT_EQ(host.ProfileGetInt(L"Machine1", L"Missing", -1, file), -1);
-  EXPECT_FALSE(host.ProfileWriteString(L"S", L"k", L"v", L"C:\\NoFolder\\x.ini"));
-  EXPECT_FALSE(host.ProfileWriteString(L"S", L"k", L"v", L"nowhere.ini"));
+  EXPECT_TRUE(host.ProfileWrite(L"Machine1", L"NetOK1", L"true", file));
+  EXPECT_EQ(host.ProfileString(L"machine1", L"netok1", file, 254), L"true");
+  EXPECT_EQ(host.ProfileString(L"machine1", L"netok1", file, 2), L"tr");
+  EXPECT_EQ(host.ProfileString(L"machine1", L"missing", file, 254), L"");
+  EXPECT_EQ(host.ProfileInt(L"Machine1", L"Missing", -1, file), -1);
+  EXPECT_FALSE(host.ProfileWrite(L"S", L"k", L"v", L"C:\\NoFolder\\x.ini"));
+  EXPECT_FALSE(host.ProfileWrite(L"S", L"k", L"v", L"nowhere.ini"));
 }
 
 }  // namespace

@@ -3,16 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "config/profile_access.h"
-#include "platform/posix/codepage.h"
-#include "platform/posix/profile_text.h"
+#include "portable/codepage.h"
+#include "portable/profile_text.h"
 #include "sim/sim_platform.h"
 
 namespace vt {
 namespace {
-
-using posix::FindProfileValue;
-using posix::LeadingInteger;
-using posix::SetProfileValue;
 
 TEST(ProfileSyntax, MatchesSectionsAndKeysInAnyLetterCase) {
   const std::string file = "[project]\r\nnumberofmachines = 3 \r\n";
@@ -100,10 +96,10 @@ TEST(ProfileEditing, AWrittenValueReadsBack) {
 TEST(CodePage, EveryByteSurvivesTheRoundTrip) {
   std::string bytes;
   for (int b = 1; b < 256; ++b) bytes.push_back(static_cast<char>(b));
-  const std::wstring text = posix::DecodeCp1252(bytes);
+  const std::wstring text = DecodeCp1252(bytes);
   EXPECT_EQ(text[0x80 - 1], L'\x20AC');  // the euro sign
-  EXPECT_EQ(posix::EncodeCp1252(text), bytes);
-  EXPECT_EQ(posix::EncodeCp1252(L"\x4E2D"), "?");
+  EXPECT_EQ(EncodeCp1252(text), bytes);
+  EXPECT_EQ(EncodeCp1252(L"\x4E2D"), "?");
 }
 
 class ProfileAccess : public ::testing::Test {

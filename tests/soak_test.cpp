@@ -6,7 +6,7 @@
 #include <random>
 #include <set>
 
-#include "platform/posix/profile_text.h"
+#include "portable/profile_text.h"
 #include "shares/check_cycle.h"
 #include "sim/station.h"
 
@@ -31,13 +31,14 @@ const char* const Customer =
     "NetAddress5=\\\\srv5\\e\r\nNetDrive5=O\r\nPassword3=pw\r\nUpdateInterval=1\r\n";
 
 // The status entries that may exist: the references that lie on a configured share.
-std::set<std::pair<std::string, std::string>> AllowedEntries(const AppState& state) {
+std::set<std::pair<std::string, std::string>> AllowedEntries(Platform& platform,
+                                                             const AppState& state) {
   std::set<std::pair<std::string, std::string>> allowed;
   for (int m = 1; m <= state.NumberOfMachines; ++m) {
     for (int r = 1; r <= ReferencesPerMachine; ++r) {
       for (const ShareSlot& slot : state.Shares) {
         if (!slot.NetAddress.empty() &&
-            LiesOnShare(state.Reference[m - 1][r - 1], slot.NetAddress)) {
+            LiesOnShare(platform, state.Reference[m - 1][r - 1], slot.NetAddress)) {
           allowed.insert({"Machine" + std::to_string(m), "NetOK" + std::to_string(r)});
         }
       }
@@ -93,8 +94,8 @@ TEST(Soak, ThirtyDaysOfSharesComingAndGoing) {
   station.platform.SetConnect(
       [&random](const ConnectCall&) { return random() % 3 == 0 ? 53u : 0u; });
   station.Start();
-  ASSERT_TRUE(station.platform.TimerEnabled(TimerId::TimerWebBrowser));
-  const auto allowed = AllowedEntries(station.window.state);
+  ASSERT_TRUE(station.platform.TimerEnabled(TimerId::WatchTimer));
+  const auto allowed = AllowedEntries(station.platform, station.window.state);
 
   const Millis days = 30;
   const Millis steps = days * 24 * 60;

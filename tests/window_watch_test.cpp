@@ -15,7 +15,7 @@ TEST(WindowWatch, IsArmedWhenTheStudioWindowExistsAndEndsTheProgramWhenItCloses)
   const WindowHandle studio = station.platform.OpenWindow(L"DERuvezo");
   station.Start();
   EXPECT_EQ(station.window.state.WatchedWindowTitle, L"DERuvezo");
-  EXPECT_TRUE(station.platform.TimerEnabled(TimerId::TimerWebBrowser));
+  EXPECT_TRUE(station.platform.TimerEnabled(TimerId::WatchTimer));
   station.platform.At(Seconds(7), [&] { station.platform.CloseWindow(studio); });
   station.platform.RunFor(Minutes(1));
   EXPECT_TRUE(station.platform.Ended());
@@ -27,7 +27,7 @@ TEST(WindowWatch, WithoutStudioOnlyTheBrowserWindowCounts) {
   station.platform.OpenWindow(L"DERuvezo");
   station.Start();
   EXPECT_EQ(station.window.state.WatchedWindowTitle, L"Vwwebbrowser");
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerWebBrowser));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::WatchTimer));
 }
 
 TEST(WindowWatch, WithStudioTheBrowserWindowIsIgnored) {
@@ -35,7 +35,7 @@ TEST(WindowWatch, WithStudioTheBrowserWindowIsIgnored) {
   station.Project(StudioProject);
   station.platform.OpenWindow(L"Vwwebbrowser");
   station.Start();
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerWebBrowser));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::WatchTimer));
 }
 
 TEST(WindowWatch, AWindowOpenedAfterStartUpNeverArmsIt) {
@@ -64,7 +64,7 @@ TEST(WindowWatch, TheTitleInsideALongerTitleDoesNotCount) {
   Station station;
   station.platform.OpenWindow(L"Vwwebbrowser - page");
   station.Start();
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerWebBrowser));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::WatchTimer));
 }
 
 TEST(WindowWatch, AHandleWithItsTopBitSetCountsAsNotFound) {
@@ -72,7 +72,7 @@ TEST(WindowWatch, AHandleWithItsTopBitSetCountsAsNotFound) {
   station.platform.SetNextHandle(0x80000010u);
   station.platform.OpenWindow(L"Vwwebbrowser");
   station.Start();
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::TimerWebBrowser));
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::WatchTimer));
 }
 
 TEST(WindowWatch, ClosingInTheMiddleOfACycleEndsItThereAndKeepsWhatWasWritten) {
@@ -86,7 +86,7 @@ TEST(WindowWatch, ClosingInTheMiddleOfACycleEndsItThereAndKeepsWhatWasWritten) {
   station.platform.SetDrive(L"K:\\", PresentDrive());
   // The second share's listing blocks 5 s; the browser closes meanwhile, and the poll
   // that runs inside the next log line ends the program.
-  station.platform.SetDrive(L"L:\\", {{ListingOutcome::Empty, {}}, Seconds(5)});
+  station.platform.SetDrive(L"L:\\", {DriveRoot::Empty, Seconds(5)});
   const WindowHandle browser = station.platform.OpenWindow(L"Vwwebbrowser");
   station.platform.At(Seconds(1), [&] { station.platform.CloseWindow(browser); });
   station.Start();

@@ -1,9 +1,8 @@
 #include "app/layout.h"
 
 #include <algorithm>
-#include <cmath>
 
-#include "app/main_window.h"
+#include "portable/text_rules.h"
 
 namespace vt {
 
@@ -15,15 +14,6 @@ constexpr double ListLeft = 60;
 constexpr double ListTop = 150;
 constexpr double ListWidthAllowance = 240;
 constexpr double Int16Max = 32767;
-
-// Nearest whole number, halves to the even neighbour.
-double RoundHalfEven(double value) {
-  const double below = std::floor(value);
-  const double fraction = value - below;
-  if (fraction > 0.5) return below + 1;
-  if (fraction < 0.5) return below;
-  return std::fmod(below, 2.0) == 0 ? below : below + 1;
-}
 
 // A 16-bit length or position that cannot be negative.
 double Clamped(double value) {
@@ -45,12 +35,11 @@ ControlLayout ArrangeControls(TwipsSize window, TwipsSize button) {
   return layout;
 }
 
-void Form_Resize(MainWindow& window) {
-  Platform& platform = window.platform;
+void ArrangeWindow(Platform& platform) {
   const ControlLayout layout =
-      ArrangeControls(platform.OuterSize(), platform.ControlSize(ControlId::CommandEnde));
-  platform.MoveControl(ControlId::CommandEnde, layout.button);
-  platform.MoveControl(ControlId::List1, layout.list);
+      ArrangeControls(platform.OuterSize(), platform.ControlSize(ControlId::ExitButton));
+  platform.MoveControl(ControlId::ExitButton, layout.button);
+  platform.MoveControl(ControlId::LogList, layout.list);
 }
 
 }  // namespace vt

@@ -5,8 +5,6 @@
 
 namespace vt {
 
-struct MainWindow;
-
 struct ControlLayout {
   TwipsRect list;
   TwipsRect button;
@@ -18,6 +16,6 @@ struct ControlLayout {
 ControlLayout ArrangeControls(TwipsSize window, TwipsSize button);
 
 // The resize handler: applies ArrangeControls to the window's current size.
-void Form_Resize(MainWindow& window);
+void ArrangeWindow(Platform& platform);
 
 }  // namespace vt

@@ -1,18 +1,15 @@
 #include "app/main_window.h"
 
-#include <cstdlib>
-
-#include "app/event_log.h"
 #include "app/layout.h"
 #include "config/configuration.h"
+#include "core/event_log.h"
+#include "core/identity.h"
 #include "platform/error.h"
 #include "shares/check_schedule.h"
 #include "windows/instance_guard.h"
 #include "windows/window_watch.h"
 
 namespace vt {
-
-const wchar_t* const MainWindowCaption = L"Vodu Tavisto";
 
 namespace {
 
@@ -27,16 +24,16 @@ std::wstring Widen(const char* text) {
 // Every event runs on its own: an error that escapes its handler is shown, naming it,
 // and ends the process; it never reaches the code that happened to yield to the event.
 template <typename Handler>
-void RunHandler(MainWindow& window, Handler handler) {
+void RunHandler(Platform& platform, Handler handler) {
   try {
     handler();
     return;
   } catch (const ProgramError& error) {
-    window.platform.ReportUncaughtError(error.Message());
+    platform.ReportUncaughtError(error.Message());
   } catch (const std::exception& error) {
-    window.platform.ReportUncaughtError(Widen(error.what()));
+    platform.ReportUncaughtError(Widen(error.what()));
   }
-  window.platform.EndProcess();
+  platform.EndProcess();
 }
 
 }  // namespace
@@ -46,69 +43,71 @@ WindowProperties MainWindowProperties() {
   properties.caption = MainWindowCaption;
   properties.backgroundRgb = LightGrey;
   properties.clientSize = {7440, 2490};
-  properties.listRect = {60, 150, 5325, 1815};
-  properties.buttonRect = {5085, 2085, 990, 330};
-  properties.buttonCaption = L"Exit";
-  properties.timers[0] = {TimerId::TimerStart, TimerStartIntervalMs};
-  properties.timers[1] = {TimerId::TimerUpdate, TimerUpdateIntervalMs};
-  properties.timers[2] = {TimerId::TimerWebBrowser, TimerWebBrowserIntervalMs};
+  properties.logListRect = {60, 150, 5325, 1815};
+  properties.exitButtonRect = {5085, 2085, 990, 330};
+  properties.exitButtonCaption = L"Exit";
+  properties.timers[0] = {TimerId::StartTimer, StartTimerIntervalMs};
+  properties.timers[1] = {TimerId::UpdateTimer, UpdateTimerIntervalMs};
+  properties.timers[2] = {TimerId::WatchTimer, WatchTimerIntervalMs};
   return properties;
 }
 
 void MainWindow::OnTimer(TimerId timer) {
-  RunHandler(*this, [this, timer] {
+  RunHandler(platform, [this, timer] {
     switch (timer) {
-      case TimerId::TimerStart:
-        TimerStart_Timer(*this);
+      case TimerId::StartTimer:
+        OnStartTimer(platform, state);
         break;
-      case TimerId::TimerUpdate:
-        TimerUpdate_Timer(*this);
+      case TimerId::UpdateTimer:
+        OnUpdateTimer(platform, state);
         break;
-      case TimerId::TimerWebBrowser:
-        TimerWebBrowser_Timer(*this);
+      case TimerId::WatchTimer:
+        if (OnWatchTimer(platform, state) == WatchedWindow::Gone) ShutDown(platform);
         break;
     }
   });
 }
 
-void MainWindow::OnButtonClick() {
-  RunHandler(*this, [this] { ShutDown(*this); });
+void MainWindow::OnExitClick() {
+  RunHandler(platform, [this] { ShutDown(platform); });
 }
 
 void MainWindow::OnResize() {
-  RunHandler(*this, [this] { Form_Resize(*this); });
+  RunHandler(platform, [this] { ArrangeWindow(platform); });
 }
 
 void MainWindow::OnTeardown() {
-  RunHandler(*this, [this] { ShutDown(*this); });
+  RunHandler(platform, [this] { ShutDown(platform); });
 }
 
 void Launch(MainWindow& window) {
-  window.platform.CreateMainWindow(MainWindowProperties(), window);
-  RunHandler(window, [&window] { StartUp(window); });
-  window.platform.ShowMainWindow();
+  RunHandler(window.platform, [&window] {
+    window.platform.CreateMainWindow(MainWindowProperties(), window);
+    StartUp(window);
+    window.platform.ShowMainWindow();
+  });
 }
 
 void StartUp(MainWindow& window) {
   Platform& platform = window.platform;
-  CreateLogLines(window);
-  LogMessage(window, L"Initialisize");
-  CollectWindowTitles(window);
-  FindOtherInstance(window);
+  AppState& state = window.state;
+  CreateLogLines(platform);
+  LogMessage(platform, L"Initialisize");
+  CollectWindowTitles(platform, state);
+  // A copy that already runs goes on alone: this one ends before it reads any file.
+  if (FindOtherInstance(platform, state)) platform.EndProcess();
   InitDirectoryVariables(platform, window.EnvVar);
-  LoadProjectSettings(platform, window.EnvVar, window.state);
-  ArmWindowWatch(window);
-  LoadCustomerConfiguration(platform, window.state);
-  platform.EnableTimer(TimerId::TimerStart, true);
+  LoadProjectSettings(platform, window.EnvVar, state);
+  ArmWindowWatch(platform, state);
+  LoadCustomerConfiguration(platform, state);
+  platform.EnableTimer(TimerId::StartTimer, true);
 }
 
-void ShutDown(MainWindow& window) {
-  Platform& platform = window.platform;
-  platform.EnableTimer(TimerId::TimerStart, false);
-  platform.EnableTimer(TimerId::TimerUpdate, false);
-  platform.EnableTimer(TimerId::TimerWebBrowser, false);
+void ShutDown(Platform& platform) {
+  platform.EnableTimer(TimerId::StartTimer, false);
+  platform.EnableTimer(TimerId::UpdateTimer, false);
+  platform.EnableTimer(TimerId::WatchTimer, false);
   platform.EndProcess();
-  std::abort();  // not reached: EndProcess does not return
 }
 
 }  // namespace vt

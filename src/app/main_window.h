@@ -1,17 +1,16 @@
-// The program's one window: its creation, start-up, shut-down and event handlers.
+// The roof of the program: its one window, which starts everything and hands each
+// window event to the feature it belongs to.
 #pragma once
 
-#include "app/app_state.h"
 #include "config/env_vars.h"
+#include "core/app_state.h"
 #include "platform/platform.h"
 
 namespace vt {
 
-extern const wchar_t* const MainWindowCaption;  // "Vodu Tavisto"
-
-constexpr unsigned TimerStartIntervalMs = 50;
-constexpr unsigned TimerUpdateIntervalMs = 60000;
-constexpr unsigned TimerWebBrowserIntervalMs = 2000;
+constexpr unsigned StartTimerIntervalMs = 50;
+constexpr unsigned UpdateTimerIntervalMs = 60000;
+constexpr unsigned WatchTimerIntervalMs = 2000;
 
 // The window, its controls and timers as they are created.
 WindowProperties MainWindowProperties();
@@ -20,7 +19,7 @@ struct MainWindow final : WindowEvents {
   explicit MainWindow(Platform& host) : platform(host) {}
 
   void OnTimer(TimerId timer) override;
-  void OnButtonClick() override;
+  void OnExitClick() override;
   void OnResize() override;
   void OnTeardown() override;
 
@@ -30,14 +29,15 @@ struct MainWindow final : WindowEvents {
   EnvVarTable EnvVar;
 };
 
-// Creates the window, runs StartUp and shows the window. An error that StartUp does
-// not handle is reported and ends the process.
+// Creates the window, runs StartUp and shows the window. An error on the way is
+// reported and ends the process.
 void Launch(MainWindow& window);
 
 // The fixed start-up order; runs once, before the window is first shown.
 void StartUp(MainWindow& window);
 
-// Disables the three timers and ends the process; drive mappings stay.
-[[noreturn]] void ShutDown(MainWindow& window);
+// Disables the three timers and ends the process (the platform's EndProcess does not
+// return); drive mappings stay.
+void ShutDown(Platform& platform);
 
 }  // namespace vt

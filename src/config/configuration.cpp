@@ -1,8 +1,8 @@
 #include "config/configuration.h"
 
-#include "app/text.h"
 #include "config/number_reading.h"
 #include "config/profile_access.h"
+#include "core/numbered.h"
 #include "platform/error.h"
 
 namespace vt {
@@ -53,9 +53,9 @@ std::int16_t LoadUpdateInterval(Platform& platform, const AppState& state) {
 }  // namespace
 
 void LoadProjectSettings(Platform& platform, const EnvVarTable& envVar, AppState& state) {
-  state.ProgramIniPath = ExpandPlaceholders(envVar, ProgramIniTemplate);
-  state.StatusIniPath = ExpandPlaceholders(envVar, StatusIniTemplate);
-  state.CustomerCfgPath = ExpandPlaceholders(envVar, CustomerCfgTemplate);
+  state.ProgramIniPath = ExpandPlaceholders(platform, envVar, ProgramIniTemplate);
+  state.StatusIniPath = ExpandPlaceholders(platform, envVar, StatusIniTemplate);
+  state.CustomerCfgPath = ExpandPlaceholders(platform, envVar, CustomerCfgTemplate);
   state.NumberOfMachines =
       ProfileReadInt(platform, ProjectSection, L"NumberOfMachines", state.ProgramIniPath);
   state.VWStudio = ProfileReadBool(platform, ProjectSection, L"VWStudio", state.ProgramIniPath);

@@ -1,8 +1,8 @@
 // Loading the station's configuration into AppState at start-up.
 #pragma once
 
-#include "app/app_state.h"
 #include "config/env_vars.h"
+#include "core/app_state.h"
 #include "platform/platform.h"
 
 namespace vt {

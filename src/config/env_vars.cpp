@@ -1,6 +1,5 @@
 #include "config/env_vars.h"
 
-#include "app/text.h"
 #include "platform/error.h"
 
 namespace vt {
@@ -26,7 +25,7 @@ constexpr DirectoryDefault DirectoryDefaults[] = {
 };
 
 // The lookup has room for 4095 characters and the terminating zero.
-constexpr std::size_t EnvironmentBufferSize = 4096;
+constexpr std::size_t MaxEnvironmentValueLength = 4095;
 
 // A value that leads back to itself would be expanded forever; the expansion stops
 // after this many replacements, or once the text is this long, and the text then holds
@@ -35,10 +34,10 @@ constexpr int MaxReplacements = 1000;
 constexpr std::size_t MaxExpandedLength = 32767;
 
 // The first row whose name matches `name` (case-blind), or -1.
-int MatchingRow(const EnvVarTable& envVar, const std::wstring& name) {
-  const std::wstring upperName = UpperCase(name);
+int MatchingRow(Platform& platform, const EnvVarTable& envVar, const std::wstring& name) {
+  const std::wstring upperName = platform.UpperCase(name);
   for (int row = 0; row < EnvVarRowCount; ++row) {
-    if (UpperCase(envVar[row].Name) == upperName) return row;
+    if (platform.UpperCase(envVar[row].Name) == upperName) return row;
   }
   return -1;
 }
@@ -64,15 +63,16 @@ void ResolveDirectoryVariable(Platform& platform, EnvVarTable& envVar, std::int1
   }
   EnvVarRow& entry = envVar[row - 1];
   if (entry.Name.empty()) return;
-  std::wstring value;
-  const std::size_t length = platform.EnvironmentVariable(entry.Name, value, EnvironmentBufferSize);
-  // A value too long for the buffer is outside what the table supports: the
-  // lookup then reports the size it needs, and the row keeps its default.
-  if (length == 0 || length >= EnvironmentBufferSize) return;
-  entry.Value = value.substr(0, length);
+  // A value too long for the lookup's buffer is outside what the table supports: the
+  // row keeps its default, as it does for a variable that is missing or empty.
+  const EnvironmentLookup lookup =
+      platform.EnvironmentVariable(entry.Name, MaxEnvironmentValueLength);
+  if (lookup.outcome == EnvironmentOutcome::Value && !lookup.value.empty())
+    entry.Value = lookup.value;
 }
 
-std::wstring ExpandPlaceholders(const EnvVarTable& envVar, const std::wstring& text) {
+std::wstring ExpandPlaceholders(Platform& platform, const EnvVarTable& envVar,
+                                const std::wstring& text) {
   std::wstring working(text);
   std::size_t scanFrom = 0;
   int replacements = 0;
@@ -81,7 +81,7 @@ std::wstring ExpandPlaceholders(const EnvVarTable& envVar, const std::wstring& t
     if (first == std::wstring::npos) break;
     const std::size_t second = working.find(L'$', first + 1);
     if (second == std::wstring::npos) break;
-    const int row = MatchingRow(envVar, working.substr(first + 1, second - first - 1));
+    const int row = MatchingRow(platform, envVar, working.substr(first + 1, second - first - 1));
     if (row < 0) {
       // An unknown name stays as it is. Its closing "$" may open the next placeholder
       // (a lone "$" before a real placeholder), so the scan goes on from there.
@@ -92,8 +92,10 @@ std::wstring ExpandPlaceholders(const EnvVarTable& envVar, const std::wstring& t
     if (working.size() - (second - first + 1) + value.size() > MaxExpandedLength) break;
     working.replace(first, second - first + 1, value);
     ++replacements;
-    // Everything before `first` holds only unknown pairs, so scanning again from here is
-    // the same as scanning again from the start: placeholders a value brings in expand.
+    // The scan goes on at the start of the value, so placeholders the value brings in
+    // expand too. A "$" before it is not looked at again: with WinDir=Dir$X,
+    // "$Visu$WinDir$" gives "$VisuDir$X", although a scan from the start would now see
+    // "$VisuDir$".
     scanFrom = first;
   }
   return working;

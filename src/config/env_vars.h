@@ -27,6 +27,7 @@ void InitDirectoryVariables(Platform& platform, EnvVarTable& envVar);
 void ResolveDirectoryVariable(Platform& platform, EnvVarTable& envVar, std::int16_t row);
 
 // Replaces each "$name$" whose name matches a row (case-blind) by that row's value.
-std::wstring ExpandPlaceholders(const EnvVarTable& envVar, const std::wstring& text);
+std::wstring ExpandPlaceholders(Platform& platform, const EnvVarTable& envVar,
+                                const std::wstring& text);
 
 }  // namespace vt

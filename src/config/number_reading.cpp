@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/error.h"
+#include "portable/text_rules.h"
 
 namespace vt {
 
@@ -92,18 +93,7 @@ double ReadLeadingNumber(const std::wstring& text) {
 }
 
 std::int16_t RoundToInt16(double value, const std::wstring& what) {
-  double rounded = value;
-  if (std::isfinite(value)) {
-    const double below = std::floor(value);
-    const double fraction = value - below;
-    if (fraction > 0.5) {
-      rounded = below + 1;
-    } else if (fraction < 0.5) {
-      rounded = below;
-    } else {
-      rounded = std::fmod(below, 2.0) == 0 ? below : below + 1;
-    }
-  }
+  const double rounded = RoundHalfEven(value);
   if (!std::isfinite(rounded) || rounded < -32768.0 || rounded > 32767.0) {
     throw Overflow(what + L" does not fit -32768 to 32767");
   }

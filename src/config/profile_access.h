@@ -8,8 +8,9 @@
 
 namespace vt {
 
-// A read returns at most 254 characters: the buffer keeps its last place for the NUL.
-constexpr std::size_t ProfileBufferSize = 255;
+// A read returns at most 254 characters: its buffer of 255 keeps the last place for
+// the NUL.
+constexpr std::size_t MaxProfileValueLength = 254;
 
 // The value, or the empty text when the file, section or key is missing.
 std::wstring ProfileRead(Platform& platform, const std::wstring& section, const std::wstring& key,

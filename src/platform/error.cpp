@@ -17,8 +17,9 @@ ProgramError Overflow(const std::wstring& detail) {
   return ProgramError(L"Overflow", detail);
 }
 
-ProgramError PlatformFailure(const std::wstring& call, const std::wstring& detail) {
-  return ProgramError(call + L" failed", detail);
+ProgramError SystemCallFailed(const std::wstring& call, std::uint32_t error,
+                              const std::wstring& text) {
+  return ProgramError(call + L" failed", std::to_wstring(error) + L" " + text);
 }
 
 }  // namespace vt

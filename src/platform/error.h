@@ -2,6 +2,7 @@
 // platform, naming it, and ends the process.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <string>
 
@@ -26,7 +27,8 @@ class ProgramError : public std::exception {
 ProgramError SubscriptOutOfRange(const std::wstring& detail);
 // A number that does not fit the 16-bit range.
 ProgramError Overflow(const std::wstring& detail);
-// A platform call that could not be made at all; names the call and its value.
-ProgramError PlatformFailure(const std::wstring& call, const std::wstring& detail);
+// A system call that failed: "CreateWindowExW failed: 1400 Invalid window handle."
+ProgramError SystemCallFailed(const std::wstring& call, std::uint32_t error,
+                              const std::wstring& text);
 
 }  // namespace vt

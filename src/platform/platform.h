@@ -1,8 +1,10 @@
 // The one interface between the program's logic and the operating system.
 //
-// Every operation is one call the program relies on, with the outcome the logic tests.
-// Texts are wide inside the program; each implementation converts to and from the
-// system's 8-bit code page where the underlying call is an 8-bit one.
+// Every operation is one thing the program needs of the system, with the outcomes the
+// logic tests, each its own value. Texts are wide inside the program; each realisation
+// converts to and from the system's 8-bit code page where the system call is an 8-bit
+// one. A call that fails where the logic expects no failure throws ProgramError
+// (platform/error.h), naming the call, its error number and the system's text.
 #pragma once
 
 #include <cstddef>
@@ -14,9 +16,11 @@ namespace vt {
 // A top-level window of the window system; 0 is "no window".
 using WindowHandle = std::uintptr_t;
 
-enum class TimerId { TimerStart, TimerUpdate, TimerWebBrowser };
-enum class ControlId { List1, CommandEnde };
-enum class StackDirection { Next, Previous };  // GW_HWNDNEXT (below), GW_HWNDPREV (above)
+enum class TimerId { StartTimer, UpdateTimer, WatchTimer };
+constexpr int TimerCount = 3;
+enum class ControlId { LogList, ExitButton };
+// Along the stacking order of top-level windows: the next one below, or above.
+enum class StackDirection { Below, Above };
 
 struct TwipsRect {
   double left = 0;
@@ -40,10 +44,10 @@ struct WindowProperties {
   std::wstring caption;
   std::uint32_t backgroundRgb = 0;
   TwipsSize clientSize;
-  TwipsRect listRect;
-  TwipsRect buttonRect;
-  std::wstring buttonCaption;
-  TimerSetting timers[3];
+  TwipsRect logListRect;
+  TwipsRect exitButtonRect;
+  std::wstring exitButtonCaption;
+  TimerSetting timers[TimerCount];
 };
 
 // The notifications the window system delivers to the program, one at a time, on the
@@ -51,7 +55,7 @@ struct WindowProperties {
 class WindowEvents {
  public:
   virtual void OnTimer(TimerId timer) = 0;
-  virtual void OnButtonClick() = 0;
+  virtual void OnExitClick() = 0;
   virtual void OnResize() = 0;
   virtual void OnTeardown() = 0;
 
@@ -59,32 +63,32 @@ class WindowEvents {
   ~WindowEvents() = default;
 };
 
-enum class ListingOutcome { Entry, Empty, Error };
+// What the root of a drive holds: an entry (not hidden, not system), nothing, or it
+// could not be listed at all.
+enum class DriveRoot { HasEntry, Empty, Unreadable };
 
-struct DriveListing {
-  ListingOutcome outcome = ListingOutcome::Error;
-  std::wstring firstEntry;  // set when outcome is Entry
+// The answer of a connect: error 0 when the drive now refers to the share; otherwise
+// the system's error number and its text, in the user's language, on one line.
+struct ConnectResult {
+  std::uint32_t error = 0;
+  std::wstring reason;
+  bool Connected() const { return error == 0; }
 };
 
-// The connection record handed to the connect call (the NETRESOURCEA layout).
-struct NetResource {
-  std::uint32_t dwScope = 0;
-  std::uint32_t dwType = 0;
-  std::uint32_t dwDisplayType = 0;
-  std::uint32_t dwUsage = 0;
-  std::wstring lpLocalName;
-  std::wstring lpRemoteName;
-  std::wstring lpComment;
-  bool hasProvider = false;  // the program never names a provider
-  std::wstring lpProvider;
-};
+enum class EnvironmentOutcome { Missing, Value, TooLong };
 
-// The values of the Win32 NETRESOURCE fields and connect flag the program uses.
-constexpr std::uint32_t ResourceGlobalNet = 2;
-constexpr std::uint32_t ResourceTypeDisk = 1;
-constexpr std::uint32_t ResourceDisplayTypeShare = 3;
-constexpr std::uint32_t ResourceUsageConnectable = 1;
-constexpr std::uint32_t ConnectRedirect = 0x80;
+struct EnvironmentLookup {
+  EnvironmentOutcome outcome = EnvironmentOutcome::Missing;
+  std::wstring value;  // set when the outcome is Value
+
+  // The lookup of a value found as `found` (null when the variable is not set) that
+  // may hold at most `maxLength` characters.
+  static EnvironmentLookup Of(const std::wstring* found, std::size_t maxLength) {
+    if (found == nullptr) return {EnvironmentOutcome::Missing, {}};
+    if (found->size() > maxLength) return {EnvironmentOutcome::TooLong, {}};
+    return {EnvironmentOutcome::Value, *found};
+  }
+};
 
 class Platform {
  public:
@@ -98,11 +102,10 @@ class Platform {
   virtual WindowHandle MainWindowHandle() = 0;
 
   virtual void ListAddItem(const std::wstring& text) = 0;
-  virtual int ListCount() = 0;
   virtual std::wstring ListItem(int index) = 0;
   virtual void ListSetItem(int index, const std::wstring& text) = 0;
 
-  virtual void EnableButton(bool enabled) = 0;
+  virtual void EnableExitButton(bool enabled) = 0;
   virtual void EnableTimer(TimerId timer, bool enabled) = 0;
 
   // Runs every pending window event, then returns.
@@ -112,12 +115,14 @@ class Platform {
   virtual TwipsSize ControlSize(ControlId control) = 0;
   virtual void MoveControl(ControlId control, const TwipsRect& rect) = 0;
 
-  // GetWindow with GW_HWNDNEXT / GW_HWNDPREV; 0 past either end of the order.
+  // The adjacent top-level window in the stacking order, hidden and minimised ones
+  // included; 0 past either end.
   virtual WindowHandle AdjacentWindow(WindowHandle window, StackDirection direction) = 0;
-  // GetWindowTextA into a buffer of `capacity` characters, NUL included: at most
-  // capacity - 1 characters; the empty text when there is no title.
+  // The window's title as an 8-bit buffer of `capacity` characters holds it, the NUL
+  // included: at most capacity - 1 characters; empty when it has none or it cannot be
+  // read.
   virtual std::wstring WindowTitle(WindowHandle window, int capacity) = 0;
-  // FindWindowA with a null class: a top-level window whose whole title matches.
+  // A top-level window of any class whose whole title is `title`; 0 when none.
   virtual WindowHandle FindWindowByTitle(const std::wstring& title) = 0;
 
   // Ends the process at once: no further handler runs, nothing is written.
@@ -126,37 +131,35 @@ class Platform {
   virtual void ReportUncaughtError(const std::wstring& message) = 0;
   // The current local time of day in the user's regional format.
   virtual std::wstring TimeOfDay() = 0;
+  // The text in upper case by the system's own rules, for case-blind matching.
+  virtual std::wstring UpperCase(const std::wstring& text) = 0;
 
   // --- environment ---------------------------------------------------------
-  // As GetEnvironmentVariableA: names match without regard to letter case. Returns the
-  // length copied into `value`; 0 when missing or empty; when the value needs more
-  // than `capacity` characters (NUL included) returns the size needed and leaves
-  // `value` empty.
-  virtual std::size_t EnvironmentVariable(const std::wstring& name, std::wstring& value,
-                                          std::size_t capacity) = 0;
+  // The process environment; names match without regard to letter case.
+  virtual EnvironmentLookup EnvironmentVariable(const std::wstring& name,
+                                                std::size_t maxLength) = 0;
 
   // --- profile service -----------------------------------------------------
-  // As GetPrivateProfileStringA: copies at most capacity - 1 characters into `value` and
-  // returns the count; a missing file, section or key gives `defaultValue` without
-  // its trailing blanks.
-  virtual std::size_t ProfileGetString(const std::wstring& section, const std::wstring& key,
-                                       const std::wstring& defaultValue, std::wstring& value,
-                                       std::size_t capacity, const std::wstring& file) = 0;
-  // As GetPrivateProfileIntA: the leading decimal number of the value, or `defaultValue`.
-  virtual std::int32_t ProfileGetInt(const std::wstring& section, const std::wstring& key,
-                                     std::int32_t defaultValue, const std::wstring& file) = 0;
-  // As WritePrivateProfileStringA: true when the entry was written.
-  virtual bool ProfileWriteString(const std::wstring& section, const std::wstring& key,
-                                  const std::wstring& value, const std::wstring& file) = 0;
+  // The value of `key` in `section` of the profile file, cut to `maxLength`
+  // characters; empty when the file, the section or the key is missing.
+  virtual std::wstring ProfileString(const std::wstring& section, const std::wstring& key,
+                                     const std::wstring& file, std::size_t maxLength) = 0;
+  // The value read as a whole number by the profile service's own rules;
+  // `defaultValue` when the key is missing.
+  virtual std::int32_t ProfileInt(const std::wstring& section, const std::wstring& key,
+                                  std::int32_t defaultValue, const std::wstring& file) = 0;
+  // Writes (adds or replaces) the entry; false when nothing was written.
+  virtual bool ProfileWrite(const std::wstring& section, const std::wstring& key,
+                            const std::wstring& value, const std::wstring& file) = 0;
 
   // --- drives and network --------------------------------------------------
-  // The first entry of a drive root (not hidden, not system), empty, or an error.
-  // Blocks until the platform answers.
-  virtual DriveListing ListDriveRoot(const std::wstring& path) = 0;
-  // WNetAddConnection2A: 0 when the local name now refers to the share. Blocks.
-  // Throws PlatformError when the call cannot be made at all.
-  virtual std::uint32_t AddConnection(const NetResource& resource, const std::wstring& password,
-                                      const std::wstring& user, std::uint32_t flags) = 0;
+  // Lists the root of `drive` (a letter, as configured). Blocks until the system answers.
+  virtual DriveRoot ListDriveRoot(const std::wstring& drive) = 0;
+  // Connects `drive` (a letter) to `share` (\\server\share) with these credentials.
+  // Blocks until the system answers. The user and the password are handed over as
+  // they are: an empty text stays empty (for a password: no password).
+  virtual ConnectResult ConnectShare(const std::wstring& drive, const std::wstring& share,
+                                     const std::wstring& user, const std::wstring& password) = 0;
 };
 
 }  // namespace vt

@@ -4,17 +4,17 @@
 
 #include <string>
 
+#include "core/app_state.h"
+#include "platform/platform.h"
+
 namespace vt {
 
-struct MainWindow;
-
-extern const wchar_t* const ConnectionComment;  // "XTavisto"
-
-// One pass over the five share slots.
-void CheckShares(MainWindow& window);
+// One pass over the five share slots. Disables "Exit" and the update timer while it
+// runs and enables them again when it ends.
+void CheckShares(Platform& platform, AppState& state);
 
 // Whether `reference` lies on the share `netAddress`: longer than 3 characters,
 // beginning with "\\" and, upper-cased, beginning with the upper-cased address.
-bool LiesOnShare(const std::wstring& reference, const std::wstring& netAddress);
+bool LiesOnShare(Platform& platform, const std::wstring& reference, const std::wstring& netAddress);
 
 }  // namespace vt

@@ -1,23 +1,21 @@
 #include "shares/check_schedule.h"
 
-#include "app/main_window.h"
 #include "shares/check_cycle.h"
 
 namespace vt {
 
-void TimerStart_Timer(MainWindow& window) {
+void OnStartTimer(Platform& platform, AppState& state) {
   // Disabled as soon as its tick arrives: the first cycle yields to pending events,
   // and a second tick must not start a nested cycle.
-  window.platform.EnableTimer(TimerId::TimerStart, false);
-  CheckShares(window);
+  platform.EnableTimer(TimerId::StartTimer, false);
+  CheckShares(platform, state);
 }
 
-void TimerUpdate_Timer(MainWindow& window) {
-  AppState& state = window.state;
+void OnUpdateTimer(Platform& platform, AppState& state) {
   ++state.UpdateCounter;
   if (state.UpdateCounter >= state.UpdateInterval) {
     state.UpdateCounter = 0;
-    CheckShares(window);
+    CheckShares(platform, state);
   }
 }
 

@@ -2,14 +2,15 @@
 // the previous cycle ended.
 #pragma once
 
+#include "core/app_state.h"
+#include "platform/platform.h"
+
 namespace vt {
 
-struct MainWindow;
-
-// The one-shot after start-up.
-void TimerStart_Timer(MainWindow& window);
+// The one-shot tick after start-up: runs the first cycle.
+void OnStartTimer(Platform& platform, AppState& state);
 
 // The one-minute tick: counts ticks and starts a cycle at the UpdateInterval-th.
-void TimerUpdate_Timer(MainWindow& window);
+void OnUpdateTimer(Platform& platform, AppState& state);
 
 }  // namespace vt

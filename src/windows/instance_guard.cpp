@@ -1,13 +1,12 @@
 #include "windows/instance_guard.h"
 
-#include "app/main_window.h"
-#include "app/text.h"
+#include "core/identity.h"
 
 namespace vt {
 
 namespace {
 
-// GetWindowTextA is given 254 places, NUL included, so at most 253 characters are read.
+// The title is read into a buffer of 254 places, NUL included: at most 253 characters.
 constexpr int TitleCapacity = 254;
 
 // The window system holds at most 65536 user objects; a walk longer than that can only
@@ -16,46 +15,42 @@ constexpr int MaxWalkLength = 65536;
 
 const wchar_t* const ForeignMarker = L"DOCU TAVISTO";
 
-void RecordTitledWindow(MainWindow& window, WindowHandle handle) {
-  const std::wstring title = window.platform.WindowTitle(handle, TitleCapacity);
+void RecordTitledWindow(Platform& platform, AppState& state, WindowHandle handle) {
+  const std::wstring title = platform.WindowTitle(handle, TitleCapacity);
   if (title.empty()) return;
-  AppState& state = window.state;
-  state.WindowTable.push_back({UpperCase(title.substr(0, TitleCapacity - 1)), handle});
-  ++state.NextWindowSlot;
+  state.WindowTable.push_back({platform.UpperCase(title.substr(0, TitleCapacity - 1)), handle});
 }
 
-void Walk(MainWindow& window, WindowHandle mainWindow, StackDirection direction) {
+void Walk(Platform& platform, AppState& state, WindowHandle mainWindow, StackDirection direction) {
   WindowHandle current = mainWindow;
   for (int step = 0; step < MaxWalkLength; ++step) {
-    current = window.platform.AdjacentWindow(current, direction);
+    current = platform.AdjacentWindow(current, direction);
     // Meeting the main window again means the order changed under the walk; the
     // program's own window is never recorded, so it cannot end itself.
     if (current == 0 || current == mainWindow) return;
-    RecordTitledWindow(window, current);
+    RecordTitledWindow(platform, state, current);
   }
 }
 
 }  // namespace
 
-bool TitleHoldsMarker(const std::wstring& upperTitle) {
-  static const std::wstring ownMarker = UpperCase(MainWindowCaption);
-  return upperTitle.find(ownMarker) != std::wstring::npos ||
+bool TitleHoldsMarker(Platform& platform, const std::wstring& upperTitle) {
+  return upperTitle.find(platform.UpperCase(MainWindowCaption)) != std::wstring::npos ||
          upperTitle.find(ForeignMarker) != std::wstring::npos;
 }
 
-void CollectWindowTitles(MainWindow& window) {
-  AppState& state = window.state;
+void CollectWindowTitles(Platform& platform, AppState& state) {
   state.WindowTable.clear();
-  state.NextWindowSlot = 1;
-  const WindowHandle mainWindow = window.platform.MainWindowHandle();
-  Walk(window, mainWindow, StackDirection::Next);
-  Walk(window, mainWindow, StackDirection::Previous);
+  const WindowHandle mainWindow = platform.MainWindowHandle();
+  Walk(platform, state, mainWindow, StackDirection::Below);
+  Walk(platform, state, mainWindow, StackDirection::Above);
 }
 
-void FindOtherInstance(MainWindow& window) {
-  for (const WindowEntry& entry : window.state.WindowTable) {
-    if (TitleHoldsMarker(entry.Title)) window.platform.EndProcess();
+bool FindOtherInstance(Platform& platform, const AppState& state) {
+  for (const WindowEntry& entry : state.WindowTable) {
+    if (TitleHoldsMarker(platform, entry.Title)) return true;
   }
+  return false;
 }
 
 }  // namespace vt

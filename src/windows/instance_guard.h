@@ -4,19 +4,20 @@
 
 #include <string>
 
-namespace vt {
+#include "core/app_state.h"
+#include "platform/platform.h"
 
-struct MainWindow;
+namespace vt {
 
 // Whether an upper-cased title holds "VODU TAVISTO" (the caption upper-cased) or
 // "DOCU TAVISTO", anywhere in it.
-bool TitleHoldsMarker(const std::wstring& upperTitle);
+bool TitleHoldsMarker(Platform& platform, const std::wstring& upperTitle);
 
-// Records the titles of the other top-level windows: those below the main window,
-// nearest first, then those above it.
-void CollectWindowTitles(MainWindow& window);
+// Records the titles of the other top-level windows, upper-cased: those below the
+// main window, nearest first, then those above it.
+void CollectWindowTitles(Platform& platform, AppState& state);
 
-// Ends the process at once when a recorded title holds a marker; returns otherwise.
-void FindOtherInstance(MainWindow& window);
+// Whether a recorded title holds a marker: another copy runs, and this one must end.
+bool FindOtherInstance(Platform& platform, const AppState& state);
 
 }  // namespace vt

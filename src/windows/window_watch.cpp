@@ -2,28 +2,25 @@
 
 #include <cstdint>
 
-#include "app/main_window.h"
-
 namespace vt {
 
 const wchar_t* const StudioWindowTitle = L"DERuvezo";
 const wchar_t* const BrowserWindowTitle = L"Vwwebbrowser";
 
-void ArmWindowWatch(MainWindow& window) {
-  AppState& state = window.state;
+void ArmWindowWatch(Platform& platform, AppState& state) {
   state.WatchedWindowTitle = state.VWStudio ? StudioWindowTitle : BrowserWindowTitle;
-  state.WatchedWindowHandle = window.platform.FindWindowByTitle(state.WatchedWindowTitle);
+  state.WatchedWindowHandle = platform.FindWindowByTitle(state.WatchedWindowTitle);
   // The handle is read as a signed 32-bit number: one with its top bit set counts as
   // not found.
   const auto asSigned =
       static_cast<std::int32_t>(static_cast<std::uint32_t>(state.WatchedWindowHandle));
-  if (asSigned > 0) window.platform.EnableTimer(TimerId::TimerWebBrowser, true);
+  if (asSigned > 0) platform.EnableTimer(TimerId::WatchTimer, true);
 }
 
-void TimerWebBrowser_Timer(MainWindow& window) {
-  if (window.platform.FindWindowByTitle(window.state.WatchedWindowTitle) != 0) return;
-  window.platform.EnableTimer(TimerId::TimerWebBrowser, false);
-  ShutDown(window);
+WatchedWindow OnWatchTimer(Platform& platform, const AppState& state) {
+  if (platform.FindWindowByTitle(state.WatchedWindowTitle) != 0) return WatchedWindow::Present;
+  platform.EnableTimer(TimerId::WatchTimer, false);
+  return WatchedWindow::Gone;
 }
 
 }  // namespace vt

@@ -1,17 +1,21 @@
 // The watch on the visualisation window: the program ends when it goes away.
 #pragma once
 
-namespace vt {
+#include "core/app_state.h"
+#include "platform/platform.h"
 
-struct MainWindow;
+namespace vt {
 
 extern const wchar_t* const StudioWindowTitle;   // watched when VWStudio is true
 extern const wchar_t* const BrowserWindowTitle;  // watched otherwise
 
-// Chooses the watched title and arms the 2-second poll when that window exists now.
-void ArmWindowWatch(MainWindow& window);
+enum class WatchedWindow { Present, Gone };
 
-// The poll: shuts the program down when no window has the watched title any more.
-void TimerWebBrowser_Timer(MainWindow& window);
+// Chooses the watched title and arms the 2-second poll when that window exists now.
+void ArmWindowWatch(Platform& platform, AppState& state);
+
+// The poll. When no window has the watched title any more it disarms itself and
+// answers Gone: the program must end.
+WatchedWindow OnWatchTimer(Platform& platform, const AppState& state);
 
 }  // namespace vt

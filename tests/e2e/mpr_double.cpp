@@ -1,6 +1,7 @@
 // A stand-in for mpr.dll, for the end-to-end tests only (never shipped): its
-// WNetAddConnection2A records what it was given in the file named by
-// VODU_MPR_RECORD, waits VODU_MPR_DELAY_MS milliseconds, and reports success.
+// WNetAddConnection2A records what it was given in the file named by VODU_MPR_RECORD
+// (an empty text as "", none as (null)), waits VODU_MPR_DELAY_MS milliseconds, and
+// reports success.
 #include <windows.h>
 #include <winnetwk.h>
 
@@ -9,8 +10,10 @@
 
 namespace {
 
-const char* OrNull(const char* text) {
-  return text == nullptr ? "(null)" : text;
+// None and the empty text mean different things to the router: show which came.
+const char* Shown(const char* text) {
+  if (text == nullptr) return "(null)";
+  return *text == '\0' ? "\"\"" : text;
 }
 
 }  // namespace
@@ -23,9 +26,9 @@ extern "C" __declspec(dllexport) DWORD WINAPI
                    "scope=%lu type=%lu display=%lu usage=%lu local=%s remote=%s comment=%s "
                    "provider=%s password=%s user=%s flags=0x%lx\n",
                    resource->dwScope, resource->dwType, resource->dwDisplayType, resource->dwUsage,
-                   OrNull(resource->lpLocalName), OrNull(resource->lpRemoteName),
-                   OrNull(resource->lpComment), OrNull(resource->lpProvider), OrNull(password),
-                   OrNull(user), flags);
+                   Shown(resource->lpLocalName), Shown(resource->lpRemoteName),
+                   Shown(resource->lpComment), Shown(resource->lpProvider), Shown(password),
+                   Shown(user), flags);
       std::fclose(record);
     }
   }

@@ -13,8 +13,9 @@ station=$(cd "$2" && pwd)
 exe=$build/VoduTavisto.exe
 driver=$build/e2e/e2e_driver.exe
 double=$build/e2e/mpr.dll
+faults=$build/e2e/VoduTavistoFaults.exe
 
-if [ ! -f "$exe" ] || [ ! -f "$driver" ] || [ ! -f "$double" ]; then
+if [ ! -f "$exe" ] || [ ! -f "$driver" ] || [ ! -f "$double" ] || [ ! -f "$faults" ]; then
   echo "no Windows build in $build"
   [ "${VODU_REQUIRE_E2E:-0}" = 1 ] && exit 1
   exit 77
@@ -70,7 +71,7 @@ new_prefix() {
   cp -a "$station/dosdevices/unc" "$prefix/dosdevices/"
   ln -sfn unc/fileserver/docu "$prefix/dosdevices/k:"
   mkdir -p "$prefix/drive_c/app"
-  cp "$exe" "$driver" "$prefix/drive_c/app/"
+  cp "$exe" "$driver" "$faults" "$prefix/drive_c/app/"
 }
 
 overrides=$base_overrides
@@ -79,8 +80,8 @@ use_mpr_double() {
   overrides="$base_overrides;mpr=n,b"
 }
 
-start_program() {
-  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$overrides wine 'C:\app\VoduTavisto.exe' \
+start_program() {  # [EXE], the product by default
+  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$overrides wine "C:\\app\\${1:-VoduTavisto.exe}" \
     > "$prefix.program.log" 2>&1 &
   program_pid=$!
 }
@@ -156,13 +157,16 @@ end_scenario
 echo "scenario: a successful connect hands over the record, password, user and flags"
 new_prefix connect
 use_mpr_double
+# The third share has no user and no password: both go as empty texts, not as none.
+sed -i 's/^User3=.*/User3=\r/; s/^Password3=.*/Password3=\r/' \
+  "$prefix/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
 export VODU_MPR_RECORD='C:\mpr-record.txt'
 start_program
 drive wait-line "Checking ready" 30 || fail "no first check"
 expect_contains "final line" "$(drive items | sed -n 2p)" "Checking ready 0 faults"
 expect_eq "connect record" "$(tr -d '\r' < "$prefix/drive_c/mpr-record.txt")" \
   'scope=2 type=1 display=3 usage=1 local=L: remote=\\fileserver\archive comment=XTavisto provider=(null) password=station-secret user=station flags=0x80
-scope=2 type=1 display=3 usage=1 local=M: remote=\\oldserver\backup comment=XTavisto provider=(null) password=backup-secret user=backup flags=0x80'
+scope=2 type=1 display=3 usage=1 local=M: remote=\\oldserver\backup comment=XTavisto provider=(null) password="" user="" flags=0x80'
 expect_eq "status file" "$(status_file)" '[Machine1]
 NetOK1=true
 NetOK2=true
@@ -230,6 +234,22 @@ expect_contains "message box" "$text" "at most 5 machines are supported"
 drive dismiss-message-box
 wait_program 15; expect_eq "exit status after the message" "$ended" 1
 [ -e "$prefix/drive_c/Zembrik/Documentation/Documentation_Tavisto.ini" ] && fail "a status file was written"
+end_scenario
+
+echo "scenario: a failing system call is named in the message box"
+new_prefix failing-call
+export VODU_FAIL_CALL=CreateWindowExW VODU_FAIL_ERROR=1400
+start_program VoduTavistoFaults.exe
+text=""
+for _ in $(seq 1 30); do
+  text=$(drive message-box) && break
+  sleep 0.5
+done
+expect_contains "message box" "$text" "CreateWindowExW failed: 1400 "
+expect_contains "message box" "$text" "nvalid window handle"
+drive dismiss-message-box
+wait_program 15; expect_eq "exit status after the message" "$ended" 1
+unset VODU_FAIL_CALL VODU_FAIL_ERROR
 end_scenario
 
 echo "scenario: resizing moves the button and stretches the list"

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/text.h"
 #include "platform/error.h"
-#include "platform/posix/codepage.h"
-#include "platform/posix/profile_text.h"
+#include "platform/window_frame.h"
+#include "portable/case_fold.h"
+#include "portable/codepage.h"
+#include "portable/profile_text.h"
 
 namespace vt::sim {
 
@@ -14,19 +15,19 @@ namespace {
 
 const wchar_t* TimerName(TimerId id) {
   switch (id) {
-    case TimerId::TimerStart:
-      return L"TimerStart";
-    case TimerId::TimerUpdate:
-      return L"TimerUpdate";
-    case TimerId::TimerWebBrowser:
-      return L"TimerWebBrowser";
+    case TimerId::StartTimer:
+      return L"StartTimer";
+    case TimerId::UpdateTimer:
+      return L"UpdateTimer";
+    case TimerId::WatchTimer:
+      return L"WatchTimer";
   }
   return L"?";
 }
 
-std::wstring RightTrimmedBlanks(const std::wstring& text) {
-  const std::size_t last = text.find_last_not_of(L' ');
-  return last == std::wstring::npos ? std::wstring() : text.substr(0, last + 1);
+// A list box that cannot take an item: what Windows reports then.
+ProgramError ListFull(const wchar_t* message) {
+  return SystemCallFailed(message, 8, L"Not enough memory resources are available.");
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -37,21 +38,13 @@ std::wstring FolderOf(const std::wstring& path) {
 }  // namespace
 
 SimPlatform::SimPlatform() {
-  connectAnswer_ = [](const ConnectCall&) -> std::uint32_t { return 1222; };  // no network
+  SetConnect([](const ConnectCall&) -> std::uint32_t { return 1222; });  // no network
 }
 
 // --- the clock and running ---------------------------------------------------
 
-SimPlatform::Timer& SimPlatform::TimerOf(TimerId id) {
-  return timers_[static_cast<int>(id)];
-}
-
-const SimPlatform::Timer& SimPlatform::TimerOf(TimerId id) const {
-  return timers_[static_cast<int>(id)];
-}
-
 bool SimPlatform::TimerEnabled(TimerId timer) const {
-  return TimerOf(timer).enabled;
+  return timers_.Enabled(timer);
 }
 
 void SimPlatform::At(Millis at, std::function<void()> action) {
@@ -61,7 +54,6 @@ void SimPlatform::At(Millis at, std::function<void()> action) {
 bool SimPlatform::RunNextDue(Millis limit) {
   // The earliest of the scripted actions and the enabled timers; actions first on a tie.
   Millis best = Never;
-  int timer = -1;
   std::size_t action = actions_.size();
   for (std::size_t i = 0; i < actions_.size(); ++i) {
     if (actions_[i].at < best || (actions_[i].at == best && action < actions_.size() &&
@@ -70,19 +62,16 @@ bool SimPlatform::RunNextDue(Millis limit) {
       action = i;
     }
   }
-  for (int t = 0; t < 3; ++t) {
-    if (timers_[t].enabled && timers_[t].due < best) {
-      best = timers_[t].due;
-      timer = t;
-      action = actions_.size();
-    }
+  const std::optional<TimerId> timer = timers_.Earliest();
+  if (timer && timers_.DueAt(*timer) < best) {
+    best = timers_.DueAt(*timer);
+    action = actions_.size();
   }
   if (best > limit || best == Never) return false;
   now_ = std::max(now_, best);
-  if (timer >= 0) {
-    // Like WM_TIMER: overdue ticks come as one, and the next is an interval from now.
-    timers_[timer].due = now_ + timers_[timer].intervalMs;
-    if (events_ != nullptr) events_->OnTimer(static_cast<TimerId>(timer));
+  if (action == actions_.size()) {
+    timers_.Ticked(*timer, now_);
+    if (events_ != nullptr) events_->OnTimer(*timer);
     return true;
   }
   std::function<void()> run = std::move(actions_[action].run);
@@ -113,12 +102,10 @@ void SimPlatform::RunUntil(Millis until) {
 void SimPlatform::CreateMainWindow(const WindowProperties& properties, WindowEvents& events) {
   properties_ = properties;
   events_ = &events;
-  for (const TimerSetting& timer : properties.timers)
-    TimerOf(timer.id) = {timer.intervalMs, false, Never};
-  listRect_ = properties.listRect;
-  buttonRect_ = properties.buttonRect;
-  // A frame of 120 twips each side and a caption of 450 around the client area.
-  outer_ = {properties.clientSize.width + 240, properties.clientSize.height + 570};
+  timers_.Configure(properties.timers);
+  listRect_ = properties.logListRect;
+  buttonRect_ = properties.exitButtonRect;
+  outer_ = OuterSizeOf(properties.clientSize);
   stack_.insert(stack_.begin(), {mainHandle_, properties.caption});
   Record(L"CreateMainWindow " + properties.caption);
 }
@@ -137,33 +124,30 @@ void SimPlatform::ListAddItem(const std::wstring& text) {
   items_.push_back(text);
 }
 
-int SimPlatform::ListCount() {
-  return static_cast<int>(items_.size());
-}
-
 std::wstring SimPlatform::ListItem(int index) {
-  if (index < 0 || index >= ListCount()) {
-    throw PlatformFailure(L"LB_GETTEXT", L"item " + std::to_wstring(index));
-  }
+  if (index < 0 || static_cast<std::size_t>(index) >= items_.size()) throw ListFull(L"LB_GETTEXT");
   return items_[static_cast<std::size_t>(index)];
 }
 
 void SimPlatform::ListSetItem(int index, const std::wstring& text) {
-  if (index < 0 || index >= ListCount()) {
-    throw PlatformFailure(L"LB_INSERTSTRING", L"item " + std::to_wstring(index));
+  if (index < 0 || static_cast<std::size_t>(index) >= items_.size()) {
+    throw ListFull(L"LB_INSERTSTRING");
+  }
+  if (failingLineTimes_ > 0 && text.find(failingLine_) != std::wstring::npos) {
+    --failingLineTimes_;
+    Record(L"ListSetItem failed " + text);
+    throw ListFull(L"LB_INSERTSTRING");
   }
   items_[static_cast<std::size_t>(index)] = text;
 }
 
-void SimPlatform::EnableButton(bool enabled) {
+void SimPlatform::EnableExitButton(bool enabled) {
   buttonEnabled_ = enabled;
-  Record(std::wstring(L"EnableButton ") + (enabled ? L"on" : L"off"));
+  Record(std::wstring(L"EnableExitButton ") + (enabled ? L"on" : L"off"));
 }
 
 void SimPlatform::EnableTimer(TimerId id, bool enabled) {
-  Timer& timer = TimerOf(id);
-  if (enabled && !timer.enabled) timer.due = now_ + timer.intervalMs;
-  timer.enabled = enabled;
+  timers_.Enable(id, enabled, now_);
   Record(std::wstring(L"EnableTimer ") + TimerName(id) + (enabled ? L" on" : L" off"));
 }
 
@@ -175,7 +159,7 @@ void SimPlatform::DoEvents() {
 
 void SimPlatform::ClickExit() {
   Record(buttonEnabled_ ? L"Click Exit" : L"Click Exit (disabled)");
-  if (buttonEnabled_) events_->OnButtonClick();
+  if (buttonEnabled_) events_->OnExitClick();
 }
 
 void SimPlatform::DestroyMainWindow() {
@@ -198,11 +182,11 @@ TwipsSize SimPlatform::ControlSize(ControlId control) {
 }
 
 TwipsRect SimPlatform::ControlRect(ControlId control) const {
-  return control == ControlId::List1 ? listRect_ : buttonRect_;
+  return control == ControlId::LogList ? listRect_ : buttonRect_;
 }
 
 void SimPlatform::MoveControl(ControlId control, const TwipsRect& rect) {
-  (control == ControlId::List1 ? listRect_ : buttonRect_) = rect;
+  (control == ControlId::LogList ? listRect_ : buttonRect_) = rect;
 }
 
 void SimPlatform::ReportUncaughtError(const std::wstring& message) {
@@ -224,6 +208,10 @@ std::wstring SimPlatform::TimeOfDay() {
   std::swprintf(text, 16, L"%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600 % 24),
                 static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
   return text;
+}
+
+std::wstring SimPlatform::UpperCase(const std::wstring& text) {
+  return UpperCaseText(text);
 }
 
 // --- foreign top-level windows ---------------------------------------------
@@ -257,11 +245,11 @@ void SimPlatform::PlaceMainWindow(std::size_t index) {
 }
 
 WindowHandle SimPlatform::AdjacentWindow(WindowHandle window, StackDirection direction) {
-  Record(std::wstring(L"GetWindow ") + (direction == StackDirection::Next ? L"next" : L"prev"));
+  Record(std::wstring(L"GetWindow ") + (direction == StackDirection::Below ? L"below" : L"above"));
   if (walkHook_) walkHook_(++walkSteps_);
   for (std::size_t i = 0; i < stack_.size(); ++i) {
     if (stack_[i].handle != window) continue;
-    if (direction == StackDirection::Next) return i + 1 < stack_.size() ? stack_[i + 1].handle : 0;
+    if (direction == StackDirection::Below) return i + 1 < stack_.size() ? stack_[i + 1].handle : 0;
     return i > 0 ? stack_[i - 1].handle : 0;
   }
   return 0;
@@ -277,7 +265,7 @@ std::wstring SimPlatform::WindowTitle(WindowHandle window, int capacity) {
 WindowHandle SimPlatform::FindWindowByTitle(const std::wstring& title) {
   Record(L"FindWindow " + title);
   for (const TopLevelWindow& w : stack_) {
-    if (UpperCase(w.title) == UpperCase(title)) return w.handle;
+    if (UpperCaseText(w.title) == UpperCaseText(title)) return w.handle;
   }
   return 0;
 }
@@ -285,24 +273,20 @@ WindowHandle SimPlatform::FindWindowByTitle(const std::wstring& title) {
 // --- environment ---------------------------------------------------------------
 
 void SimPlatform::SetEnvironment(const std::wstring& name, const std::wstring& value) {
-  environment_[UpperCase(name)] = value;
+  environment_[UpperCaseText(name)] = value;
 }
 
-std::size_t SimPlatform::EnvironmentVariable(const std::wstring& name, std::wstring& value,
-                                             std::size_t capacity) {
+EnvironmentLookup SimPlatform::EnvironmentVariable(const std::wstring& name,
+                                                   std::size_t maxLength) {
   Record(L"EnvironmentVariable " + name);
-  value.clear();
-  auto found = environment_.find(UpperCase(name));
-  if (found == environment_.end()) return 0;
-  if (found->second.size() + 1 > capacity) return found->second.size() + 1;
-  value = found->second;
-  return value.size();
+  auto found = environment_.find(UpperCaseText(name));
+  return EnvironmentLookup::Of(found == environment_.end() ? nullptr : &found->second, maxLength);
 }
 
 // --- profile files -------------------------------------------------------------
 
 std::wstring SimPlatform::Key(const std::wstring& path) {
-  return UpperCase(path);
+  return UpperCaseText(path);
 }
 
 void SimPlatform::PutFile(const std::wstring& path, const std::string& bytes) {
@@ -320,40 +304,35 @@ void SimPlatform::AddFolder(const std::wstring& path) {
   folders_[Key(path)] = true;
 }
 
-std::size_t SimPlatform::ProfileGetString(const std::wstring& section, const std::wstring& key,
-                                          const std::wstring& defaultValue, std::wstring& value,
-                                          std::size_t capacity, const std::wstring& file) {
-  Record(L"ProfileGetString " + section + L" " + key + L" " + file);
-  std::wstring found = RightTrimmedBlanks(defaultValue);
-  if (auto content = File(file)) {
-    if (auto stored = posix::FindProfileValue(*content, posix::EncodeCp1252(section),
-                                              posix::EncodeCp1252(key))) {
-      found = posix::DecodeCp1252(*stored);
-    }
-  }
-  value = capacity == 0 ? std::wstring() : found.substr(0, capacity - 1);
-  return value.size();
+std::optional<std::string> SimPlatform::StoredValue(const std::wstring& section,
+                                                    const std::wstring& key,
+                                                    const std::wstring& file) const {
+  const std::optional<std::string> content = File(file);
+  if (!content) return std::nullopt;
+  return FindProfileValue(*content, EncodeCp1252(section), EncodeCp1252(key));
 }
 
-std::int32_t SimPlatform::ProfileGetInt(const std::wstring& section, const std::wstring& key,
-                                        std::int32_t defaultValue, const std::wstring& file) {
-  Record(L"ProfileGetInt " + section + L" " + key + L" " + file);
-  if (auto content = File(file)) {
-    if (auto stored = posix::FindProfileValue(*content, posix::EncodeCp1252(section),
-                                              posix::EncodeCp1252(key))) {
-      return posix::LeadingInteger(*stored);
-    }
-  }
-  return defaultValue;
+std::wstring SimPlatform::ProfileString(const std::wstring& section, const std::wstring& key,
+                                        const std::wstring& file, std::size_t maxLength) {
+  Record(L"ProfileString " + section + L" " + key + L" " + file);
+  const std::optional<std::string> stored = StoredValue(section, key, file);
+  return stored ? DecodeCp1252(*stored).substr(0, maxLength) : std::wstring();
 }
 
-bool SimPlatform::ProfileWriteString(const std::wstring& section, const std::wstring& key,
-                                     const std::wstring& value, const std::wstring& file) {
-  Record(L"ProfileWriteString " + section + L" " + key + L" " + value + L" " + file);
+std::int32_t SimPlatform::ProfileInt(const std::wstring& section, const std::wstring& key,
+                                     std::int32_t defaultValue, const std::wstring& file) {
+  Record(L"ProfileInt " + section + L" " + key + L" " + file);
+  const std::optional<std::string> stored = StoredValue(section, key, file);
+  return stored ? LeadingInteger(*stored) : defaultValue;
+}
+
+bool SimPlatform::ProfileWrite(const std::wstring& section, const std::wstring& key,
+                               const std::wstring& value, const std::wstring& file) {
+  Record(L"ProfileWrite " + section + L" " + key + L" " + value + L" " + file);
   if (failWrites_ || folders_.count(Key(FolderOf(file))) == 0) return false;
   const std::string old = File(file).value_or(std::string());
-  auto updated = posix::SetProfileValue(old, posix::EncodeCp1252(section), posix::EncodeCp1252(key),
-                                        posix::EncodeCp1252(value));
+  auto updated =
+      SetProfileValue(old, EncodeCp1252(section), EncodeCp1252(key), EncodeCp1252(value));
   if (!updated) return false;
   files_[Key(file)] = *updated;
   return true;
@@ -362,28 +341,40 @@ bool SimPlatform::ProfileWriteString(const std::wstring& section, const std::wst
 // --- drives and connects -----------------------------------------------------
 
 void SimPlatform::SetDrive(const std::wstring& root, DriveScript script) {
-  drives_[UpperCase(root)] = std::move(script);
+  drives_[UpperCaseText(root)] = script;
 }
 
-DriveListing SimPlatform::ListDriveRoot(const std::wstring& path) {
-  Record(L"ListDriveRoot " + path);
-  auto found = drives_.find(UpperCase(path));
-  if (found == drives_.end()) return {ListingOutcome::Error, {}};
+DriveRoot SimPlatform::ListDriveRoot(const std::wstring& drive) {
+  const std::wstring root = drive + L":\\";
+  Record(L"ListDriveRoot " + root);
+  auto found = drives_.find(UpperCaseText(root));
+  if (found == drives_.end()) return DriveRoot::Unreadable;
   now_ += found->second.blocksFor;  // blocks: no event runs meanwhile
-  return found->second.listing;
+  return found->second.root;
 }
 
 void SimPlatform::SetConnect(std::function<std::uint32_t(const ConnectCall&)> answer,
+                             Millis blocksFor) {
+  SetConnect(
+      [answer = std::move(answer)](const ConnectCall& call) {
+        const std::uint32_t error = answer(call);
+        return ConnectResult{error,
+                             error == 0 ? L"" : L"simulated error " + std::to_wstring(error)};
+      },
+      blocksFor);
+}
+
+void SimPlatform::SetConnect(std::function<ConnectResult(const ConnectCall&)> answer,
                              Millis blocksFor) {
   connectAnswer_ = std::move(answer);
   connectBlocksFor_ = blocksFor;
 }
 
-std::uint32_t SimPlatform::AddConnection(const NetResource& resource, const std::wstring& password,
-                                         const std::wstring& user, std::uint32_t flags) {
+ConnectResult SimPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
+                                        const std::wstring& user, const std::wstring& password) {
   // The password is not traced: nothing the program hands over may show it.
-  Record(L"AddConnection " + resource.lpLocalName + L" " + resource.lpRemoteName);
-  ConnectCall call{now_, resource, password, user, flags};
+  Record(L"ConnectShare " + drive + L": " + share);
+  ConnectCall call{now_, drive, share, user, password};
   if (keepRecords_) connects_.push_back(call);
   now_ += connectBlocksFor_;
   return connectAnswer_(call);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/timer_table.h"
 
 namespace vt::sim {
 
@@ -29,17 +30,17 @@ struct ProcessEnded {};
 
 // How a scripted drive root answers a listing.
 struct DriveScript {
-  DriveListing listing;
+  DriveRoot root = DriveRoot::Unreadable;
   Millis blocksFor = 0;
 };
 
 // What the program handed to one connect call.
 struct ConnectCall {
   Millis at = 0;
-  NetResource resource;
-  std::wstring password;
+  std::wstring drive;
+  std::wstring share;
   std::wstring user;
-  std::uint32_t flags = 0;
+  std::wstring password;
 };
 
 class SimPlatform final : public Platform {
@@ -64,7 +65,7 @@ class SimPlatform final : public Platform {
   bool WindowShown() const { return shown_; }
   const WindowProperties& Properties() const { return properties_; }
   const std::vector<std::wstring>& Items() const { return items_; }
-  bool ButtonEnabled() const { return buttonEnabled_; }
+  bool ExitButtonEnabled() const { return buttonEnabled_; }
   bool TimerEnabled(TimerId timer) const;
   // A click on "Exit" as the user makes it: a disabled button delivers nothing.
   void ClickExit();
@@ -73,6 +74,12 @@ class SimPlatform final : public Platform {
   void Resize(TwipsSize outer);
   TwipsRect ControlRect(ControlId control) const;
   const std::vector<std::wstring>& ReportedErrors() const { return errors_; }
+  // The list box fails to take a log line whose text contains `part`, as a full list
+  // box does, `times` times.
+  void FailLogLinesContaining(const std::wstring& part, int times = 1) {
+    failingLine_ = part;
+    failingLineTimes_ = times;
+  }
 
   // --- foreign top-level windows --------------------------------------------
   // Adds a window at the top of the stacking order (above the main window), or just
@@ -90,7 +97,9 @@ class SimPlatform final : public Platform {
   // --- environment, drives, connects, files ---------------------------------
   void SetEnvironment(const std::wstring& name, const std::wstring& value);
   void SetDrive(const std::wstring& root, DriveScript script);  // root such as L"K:\\"
+  // How connects answer: an error number (0 connects), or a whole result.
   void SetConnect(std::function<std::uint32_t(const ConnectCall&)> answer, Millis blocksFor = 0);
+  void SetConnect(std::function<ConnectResult(const ConnectCall&)> answer, Millis blocksFor = 0);
   const std::vector<ConnectCall>& Connects() const { return connects_; }
 
   // Files are named by their Windows path, matched without regard to letter case, and
@@ -113,10 +122,9 @@ class SimPlatform final : public Platform {
   void ShowMainWindow() override;
   WindowHandle MainWindowHandle() override;
   void ListAddItem(const std::wstring& text) override;
-  int ListCount() override;
   std::wstring ListItem(int index) override;
   void ListSetItem(int index, const std::wstring& text) override;
-  void EnableButton(bool enabled) override;
+  void EnableExitButton(bool enabled) override;
   void EnableTimer(TimerId timer, bool enabled) override;
   void DoEvents() override;
   TwipsSize OuterSize() override;
@@ -128,25 +136,19 @@ class SimPlatform final : public Platform {
   [[noreturn]] void EndProcess() override;
   void ReportUncaughtError(const std::wstring& message) override;
   std::wstring TimeOfDay() override;
-  std::size_t EnvironmentVariable(const std::wstring& name, std::wstring& value,
-                                  std::size_t capacity) override;
-  std::size_t ProfileGetString(const std::wstring& section, const std::wstring& key,
-                               const std::wstring& defaultValue, std::wstring& value,
-                               std::size_t capacity, const std::wstring& file) override;
-  std::int32_t ProfileGetInt(const std::wstring& section, const std::wstring& key,
-                             std::int32_t defaultValue, const std::wstring& file) override;
-  bool ProfileWriteString(const std::wstring& section, const std::wstring& key,
-                          const std::wstring& value, const std::wstring& file) override;
-  DriveListing ListDriveRoot(const std::wstring& path) override;
-  std::uint32_t AddConnection(const NetResource& resource, const std::wstring& password,
-                              const std::wstring& user, std::uint32_t flags) override;
+  std::wstring UpperCase(const std::wstring& text) override;
+  EnvironmentLookup EnvironmentVariable(const std::wstring& name, std::size_t maxLength) override;
+  std::wstring ProfileString(const std::wstring& section, const std::wstring& key,
+                             const std::wstring& file, std::size_t maxLength) override;
+  std::int32_t ProfileInt(const std::wstring& section, const std::wstring& key,
+                          std::int32_t defaultValue, const std::wstring& file) override;
+  bool ProfileWrite(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                    const std::wstring& file) override;
+  DriveRoot ListDriveRoot(const std::wstring& drive) override;
+  ConnectResult ConnectShare(const std::wstring& drive, const std::wstring& share,
+                             const std::wstring& user, const std::wstring& password) override;
 
  private:
-  struct Timer {
-    unsigned intervalMs = 0;
-    bool enabled = false;
-    Millis due = Never;
-  };
   struct Action {
     Millis at;
     std::uint64_t order;
@@ -157,14 +159,14 @@ class SimPlatform final : public Platform {
     std::wstring title;
   };
 
-  Timer& TimerOf(TimerId id);
-  const Timer& TimerOf(TimerId id) const;
   // Runs the earliest event due at or before `limit`; false when there is none.
   bool RunNextDue(Millis limit);
   void Record(const std::wstring& line) {
     if (keepRecords_) trace_.push_back(line);
   }
   static std::wstring Key(const std::wstring& path);
+  std::optional<std::string> StoredValue(const std::wstring& section, const std::wstring& key,
+                                         const std::wstring& file) const;
 
   Millis now_ = 0;
   bool ended_ = false;
@@ -174,7 +176,9 @@ class SimPlatform final : public Platform {
   bool shown_ = false;
   std::vector<std::wstring> items_;
   bool buttonEnabled_ = true;
-  Timer timers_[3];
+  TimerTable timers_;
+  std::wstring failingLine_;
+  int failingLineTimes_ = 0;
   std::vector<Action> actions_;
   std::uint64_t nextOrder_ = 0;
   TwipsSize outer_{};
@@ -190,7 +194,7 @@ class SimPlatform final : public Platform {
 
   std::map<std::wstring, std::wstring> environment_;  // keyed upper-case
   std::map<std::wstring, DriveScript> drives_;        // keyed upper-case
-  std::function<std::uint32_t(const ConnectCall&)> connectAnswer_;
+  std::function<ConnectResult(const ConnectCall&)> connectAnswer_;
   Millis connectBlocksFor_ = 0;
   std::vector<ConnectCall> connects_;
   std::map<std::wstring, std::string> files_;  // keyed upper-case

@@ -49,13 +49,13 @@ struct Station {
 
 // A drive whose root lists an entry, one that lists nothing, one that fails.
 inline DriveScript PresentDrive(Millis blocksFor = 0) {
-  return {{ListingOutcome::Entry, L"Machine1"}, blocksFor};
+  return {DriveRoot::HasEntry, blocksFor};
 }
 inline DriveScript EmptyDrive() {
-  return {{ListingOutcome::Empty, {}}, 0};
+  return {DriveRoot::Empty, 0};
 }
 inline DriveScript FailingDrive() {
-  return {{ListingOutcome::Error, {}}, 0};
+  return {DriveRoot::Unreadable, 0};
 }
 
 }  // namespace vt::sim

@@ -1,7 +1,7 @@
 #include <unistd.h>
 
-#include "platform/posix/codepage.h"
 #include "platform/posix/posix_platform.h"
+#include "portable/codepage.h"
 
 namespace vt::posix {
 
@@ -25,15 +25,12 @@ const char* FindVariable(const std::string& name) {
 
 }  // namespace
 
-std::size_t PosixPlatform::EnvironmentVariable(const std::wstring& name, std::wstring& value,
-                                               std::size_t capacity) {
-  value.clear();
+EnvironmentLookup PosixPlatform::EnvironmentVariable(const std::wstring& name,
+                                                     std::size_t maxLength) {
   const char* found = FindVariable(EncodeCp1252(name));
-  if (found == nullptr) return 0;
-  const std::string bytes(found);
-  if (bytes.size() + 1 > capacity) return bytes.size() + 1;
-  value = DecodeCp1252(bytes);
-  return value.size();
+  if (found == nullptr) return EnvironmentLookup::Of(nullptr, maxLength);
+  const std::wstring value = DecodeCp1252(found);
+  return EnvironmentLookup::Of(&value, maxLength);
 }
 
 }  // namespace vt::posix

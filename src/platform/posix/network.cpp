@@ -1,23 +1,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/posix/codepage.h"
+#include <cerrno>
+
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/system_error.h"
 
 namespace vt::posix {
 
 namespace {
 
-// The answers a real multiple provider router gives.
-constexpr std::uint32_t ErrorBadNetName = 67;       // the network name cannot be found
-constexpr std::uint32_t ErrorAlreadyAssigned = 85;  // the local device name is in use
-constexpr std::uint32_t ErrorBadDevice = 1200;      // the device name is not valid
-constexpr std::uint32_t ErrorNoNetwork = 1222;      // the link could not be made
-
-bool IsDriveName(const std::wstring& name) {
-  return name.size() == 2 && name[1] == L':' &&
-         ((name[0] >= L'A' && name[0] <= L'Z') || (name[0] >= L'a' && name[0] <= L'z'));
+bool IsDriveLetter(const std::wstring& drive) {
+  return drive.size() == 1 &&
+         ((drive[0] >= L'A' && drive[0] <= L'Z') || (drive[0] >= L'a' && drive[0] <= L'z'));
 }
 
 // "\\server\share" exactly: two components after the leading backslashes.
@@ -33,25 +29,30 @@ bool IsFolder(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+ConnectResult Failed(int error) {
+  return {static_cast<std::uint32_t>(error), ErrnoText(error)};
+}
+
 }  // namespace
 
 // A share is a folder under dosdevices/unc; connecting links the drive letter to it. The
 // user and the password are accepted as a router would take them, and never kept.
-std::uint32_t PosixPlatform::AddConnection(const NetResource& resource, const std::wstring&,
-                                           const std::wstring&, std::uint32_t) {
-  if (!IsDriveName(resource.lpLocalName)) return ErrorBadDevice;
-  const std::string drive = HostPathOf(resource.lpLocalName);
+ConnectResult PosixPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
+                                          const std::wstring&, const std::wstring&) {
+  if (!IsDriveLetter(drive)) return Failed(EINVAL);
+  const std::string link = HostPathOf(drive + L":");
   struct stat info {};
-  if (::lstat(drive.c_str(), &info) == 0) return ErrorAlreadyAssigned;
-  if (!IsShareName(resource.lpRemoteName)) return ErrorBadNetName;
-  const std::string share = HostPathOf(resource.lpRemoteName);
-  if (share.empty() || !IsFolder(share)) return ErrorBadNetName;
+  if (::lstat(link.c_str(), &info) == 0) return Failed(EEXIST);
+  if (!IsShareName(share)) return Failed(EINVAL);
+  const std::string folder = HostPathOf(share);
+  if (folder.empty() || !IsFolder(folder)) return Failed(ENOENT);
   // Linked relative to dosdevices, as Wine links its drives, so the prefix may move.
   const std::string dosdevices = prefix_ + "/dosdevices/";
-  const std::string target = share.compare(0, dosdevices.size(), dosdevices) == 0
-                                 ? share.substr(dosdevices.size())
-                                 : share;
-  return ::symlink(target.c_str(), drive.c_str()) == 0 ? 0 : ErrorNoNetwork;
+  const std::string target = folder.compare(0, dosdevices.size(), dosdevices) == 0
+                                 ? folder.substr(dosdevices.size())
+                                 : folder;
+  if (::symlink(target.c_str(), link.c_str()) != 0) return Failed(errno);
+  return {};
 }
 
 }  // namespace vt::posix

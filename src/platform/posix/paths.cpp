@@ -3,10 +3,12 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <vector>
 
-#include "platform/posix/codepage.h"
+#include "portable/case_fold.h"
+#include "portable/codepage.h"
 
 namespace vt::posix {
 
@@ -17,16 +19,9 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c;
-}
-
+// Names on the host are 8-bit; they match as the program matches names everywhere.
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
+  return a.size() == b.size() && UpperCaseText(DecodeCp1252(a)) == UpperCaseText(DecodeCp1252(b));
 }
 
 // `folder/name`, with the name as the folder spells it when only letter case differs.
@@ -69,7 +64,8 @@ std::optional<std::string> MapWindowsPath(const std::string& prefix, const std::
   std::string rest;
   if (bytes.size() >= 2 && bytes[1] == ':' &&
       ((bytes[0] >= 'A' && bytes[0] <= 'Z') || (bytes[0] >= 'a' && bytes[0] <= 'z'))) {
-    host += "/" + std::string(1, Lower(bytes[0])) + ":";
+    // Wine names its drive folders in small letters: "x:".
+    host += "/" + std::string(1, static_cast<char>(std::tolower(bytes[0]))) + ":";
     rest = bytes.substr(2);
   } else if (bytes.size() > 2 && bytes[0] == '\\' && bytes[1] == '\\') {
     host = Child(host, "unc");

@@ -3,11 +3,11 @@
 // Wine; the window system is the terminal.
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/timer_table.h"
 
 namespace vt::posix {
 
@@ -20,17 +20,16 @@ class PosixPlatform final : public Platform {
   // Runs timers and the teardown signals until the process ends.
   [[noreturn]] void RunEventLoop();
 
-  // Where a Windows path lies on this host (see paths.h).
+  // Where a Windows path lies on this host (see paths.h); empty when nowhere.
   std::string HostPathOf(const std::wstring& windowsPath) const;
 
   void CreateMainWindow(const WindowProperties& properties, WindowEvents& events) override;
   void ShowMainWindow() override;
   WindowHandle MainWindowHandle() override;
   void ListAddItem(const std::wstring& text) override;
-  int ListCount() override;
   std::wstring ListItem(int index) override;
   void ListSetItem(int index, const std::wstring& text) override;
-  void EnableButton(bool enabled) override;
+  void EnableExitButton(bool enabled) override;
   void EnableTimer(TimerId timer, bool enabled) override;
   void DoEvents() override;
   TwipsSize OuterSize() override;
@@ -42,34 +41,26 @@ class PosixPlatform final : public Platform {
   [[noreturn]] void EndProcess() override;
   void ReportUncaughtError(const std::wstring& message) override;
   std::wstring TimeOfDay() override;
-  std::size_t EnvironmentVariable(const std::wstring& name, std::wstring& value,
-                                  std::size_t capacity) override;
-  std::size_t ProfileGetString(const std::wstring& section, const std::wstring& key,
-                               const std::wstring& defaultValue, std::wstring& value,
-                               std::size_t capacity, const std::wstring& file) override;
-  std::int32_t ProfileGetInt(const std::wstring& section, const std::wstring& key,
-                             std::int32_t defaultValue, const std::wstring& file) override;
-  bool ProfileWriteString(const std::wstring& section, const std::wstring& key,
-                          const std::wstring& value, const std::wstring& file) override;
-  DriveListing ListDriveRoot(const std::wstring& path) override;
-  std::uint32_t AddConnection(const NetResource& resource, const std::wstring& password,
-                              const std::wstring& user, std::uint32_t flags) override;
+  std::wstring UpperCase(const std::wstring& text) override;
+  EnvironmentLookup EnvironmentVariable(const std::wstring& name, std::size_t maxLength) override;
+  std::wstring ProfileString(const std::wstring& section, const std::wstring& key,
+                             const std::wstring& file, std::size_t maxLength) override;
+  std::int32_t ProfileInt(const std::wstring& section, const std::wstring& key,
+                          std::int32_t defaultValue, const std::wstring& file) override;
+  bool ProfileWrite(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                    const std::wstring& file) override;
+  DriveRoot ListDriveRoot(const std::wstring& drive) override;
+  ConnectResult ConnectShare(const std::wstring& drive, const std::wstring& share,
+                             const std::wstring& user, const std::wstring& password) override;
 
  private:
-  using Clock = std::chrono::steady_clock;
-  struct Timer {
-    unsigned intervalMs = 0;
-    bool enabled = false;
-    Clock::time_point due;
-  };
-
   // Runs the teardown when SIGINT or SIGTERM has come.
   void HandleTeardownSignal();
 
   std::string prefix_;
   WindowEvents* events_ = nullptr;
   std::vector<std::wstring> items_;
-  Timer timers_[3];
+  TimerTable timers_;
   TwipsRect listRect_{};
   TwipsRect buttonRect_{};
   TwipsSize outer_{};

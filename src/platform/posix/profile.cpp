@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/posix/codepage.h"
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/profile_text.h"
+#include "portable/codepage.h"
+#include "portable/profile_text.h"
 
 namespace vt::posix {
 
@@ -119,34 +119,22 @@ bool WriteProfileFileValue(const std::string& path, const std::string& section,
 
 namespace vt::posix {
 
-namespace {
-
-std::wstring WithoutTrailingBlanks(const std::wstring& text) {
-  const std::size_t last = text.find_last_not_of(L' ');
-  return last == std::wstring::npos ? std::wstring() : text.substr(0, last + 1);
-}
-
-}  // namespace
-
-std::size_t PosixPlatform::ProfileGetString(const std::wstring& section, const std::wstring& key,
-                                            const std::wstring& defaultValue, std::wstring& value,
-                                            std::size_t capacity, const std::wstring& file) {
+std::wstring PosixPlatform::ProfileString(const std::wstring& section, const std::wstring& key,
+                                          const std::wstring& file, std::size_t maxLength) {
   const std::optional<std::string> stored =
       ReadProfileFileValue(HostPathOf(file), EncodeCp1252(section), EncodeCp1252(key));
-  const std::wstring found = stored ? DecodeCp1252(*stored) : WithoutTrailingBlanks(defaultValue);
-  value = capacity == 0 ? std::wstring() : found.substr(0, capacity - 1);
-  return value.size();
+  return stored ? DecodeCp1252(*stored).substr(0, maxLength) : std::wstring();
 }
 
-std::int32_t PosixPlatform::ProfileGetInt(const std::wstring& section, const std::wstring& key,
-                                          std::int32_t defaultValue, const std::wstring& file) {
+std::int32_t PosixPlatform::ProfileInt(const std::wstring& section, const std::wstring& key,
+                                       std::int32_t defaultValue, const std::wstring& file) {
   const std::optional<std::string> stored =
       ReadProfileFileValue(HostPathOf(file), EncodeCp1252(section), EncodeCp1252(key));
   return stored ? LeadingInteger(*stored) : defaultValue;
 }
 
-bool PosixPlatform::ProfileWriteString(const std::wstring& section, const std::wstring& key,
-                                       const std::wstring& value, const std::wstring& file) {
+bool PosixPlatform::ProfileWrite(const std::wstring& section, const std::wstring& key,
+                                 const std::wstring& value, const std::wstring& file) {
   const std::string path = HostPathOf(file);
   return !path.empty() &&
          WriteProfileFileValue(path, EncodeCp1252(section), EncodeCp1252(key), EncodeCp1252(value));

@@ -6,13 +6,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 
-#include "platform/posix/codepage.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/system_error.h"
+#include "platform/window_frame.h"
+#include "portable/case_fold.h"
+#include "portable/codepage.h"
 
 namespace vt::posix {
 
@@ -29,13 +33,22 @@ extern "C" void OnTeardownSignal(int) {
 }
 
 void InstallTeardownSignals() {
-  if (signalPipe[0] >= 0 || ::pipe(signalPipe) != 0) return;  // once per process
-  for (int fd : signalPipe) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  if (signalPipe[0] >= 0) return;  // once per process
+  ThrowErrnoIf(::pipe(signalPipe) != 0, L"pipe");
+  for (int fd : signalPipe) {
+    ThrowErrnoIf(::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK) != 0, L"fcntl");
+  }
   struct sigaction action {};
   action.sa_handler = OnTeardownSignal;
   sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  ThrowErrnoIf(::sigaction(SIGINT, &action, nullptr) != 0, L"sigaction");
+  ThrowErrnoIf(::sigaction(SIGTERM, &action, nullptr) != 0, L"sigaction");
+}
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 bool TeardownSignalled() {
@@ -65,22 +78,19 @@ std::string Utf8(const std::wstring& text) {
 }  // namespace
 
 PosixPlatform::PosixPlatform(std::string prefix, bool echoLog)
-    : prefix_(std::move(prefix)), echoLog_(echoLog) {
-  InstallTeardownSignals();
-}
+    : prefix_(std::move(prefix)), echoLog_(echoLog) {}
 
 std::string PosixPlatform::HostPathOf(const std::wstring& windowsPath) const {
   return MapWindowsPath(prefix_, windowsPath).value_or(std::string());
 }
 
 void PosixPlatform::CreateMainWindow(const WindowProperties& properties, WindowEvents& events) {
+  InstallTeardownSignals();
   events_ = &events;
-  for (const TimerSetting& timer : properties.timers) {
-    timers_[static_cast<int>(timer.id)] = {timer.intervalMs, false, Clock::time_point()};
-  }
-  listRect_ = properties.listRect;
-  buttonRect_ = properties.buttonRect;
-  outer_ = {properties.clientSize.width + 240, properties.clientSize.height + 570};
+  timers_.Configure(properties.timers);
+  listRect_ = properties.logListRect;
+  buttonRect_ = properties.exitButtonRect;
+  outer_ = OuterSizeOf(properties.clientSize);
 }
 
 void PosixPlatform::ShowMainWindow() {
@@ -95,17 +105,14 @@ void PosixPlatform::ListAddItem(const std::wstring& text) {
   items_.push_back(text);
 }
 
-int PosixPlatform::ListCount() {
-  return static_cast<int>(items_.size());
-}
-
 std::wstring PosixPlatform::ListItem(int index) {
-  return index >= 0 && index < ListCount() ? items_[static_cast<std::size_t>(index)]
-                                           : std::wstring();
+  return index >= 0 && static_cast<std::size_t>(index) < items_.size()
+             ? items_[static_cast<std::size_t>(index)]
+             : std::wstring();
 }
 
 void PosixPlatform::ListSetItem(int index, const std::wstring& text) {
-  if (index < 0 || index >= ListCount()) return;
+  if (index < 0 || static_cast<std::size_t>(index) >= items_.size()) return;
   items_[static_cast<std::size_t>(index)] = text;
   // Item 0 takes each new log line; the others only move down.
   if (index == 0 && echoLog_) {
@@ -114,13 +121,10 @@ void PosixPlatform::ListSetItem(int index, const std::wstring& text) {
   }
 }
 
-void PosixPlatform::EnableButton(bool) {}
+void PosixPlatform::EnableExitButton(bool) {}
 
 void PosixPlatform::EnableTimer(TimerId id, bool enabled) {
-  Timer& timer = timers_[static_cast<int>(id)];
-  if (enabled && !timer.enabled)
-    timer.due = Clock::now() + std::chrono::milliseconds(timer.intervalMs);
-  timer.enabled = enabled;
+  timers_.Enable(id, enabled, NowMs());
 }
 
 void PosixPlatform::HandleTeardownSignal() {
@@ -129,25 +133,24 @@ void PosixPlatform::HandleTeardownSignal() {
 
 void PosixPlatform::DoEvents() {
   HandleTeardownSignal();
-  for (int t = 0; t < 3; ++t) {
-    Timer& timer = timers_[t];
-    const Clock::time_point now = Clock::now();
-    if (!timer.enabled || timer.due > now) continue;
-    timer.due = now + std::chrono::milliseconds(timer.intervalMs);
-    events_->OnTimer(static_cast<TimerId>(t));
+  // Each timer that is due ticks once; a tick's handler may enable or disable others.
+  for (int t = 0; t < TimerCount; ++t) {
+    const auto id = static_cast<TimerId>(t);
+    const std::int64_t now = NowMs();
+    if (!timers_.Enabled(id) || timers_.DueAt(id) > now) continue;
+    timers_.Ticked(id, now);
+    events_->OnTimer(id);
   }
 }
 
 void PosixPlatform::RunEventLoop() {
+  constexpr std::int64_t LongestWaitMs = 3600 * 1000;
   for (;;) {
-    Clock::time_point next = Clock::now() + std::chrono::hours(1);
-    for (const Timer& timer : timers_) {
-      if (timer.enabled) next = std::min(next, timer.due);
-    }
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
+    const std::optional<TimerId> next = timers_.Earliest();
+    const std::int64_t wait = next ? timers_.DueAt(*next) - NowMs() : LongestWaitMs;
     pollfd signal{signalPipe[0], POLLIN, 0};
     ::poll(&signal, signalPipe[0] >= 0 ? 1 : 0,
-           static_cast<int>(std::max<long long>(0, wait.count())));
+           static_cast<int>(std::clamp<std::int64_t>(wait, 0, LongestWaitMs)));
     DoEvents();
   }
 }
@@ -157,12 +160,12 @@ TwipsSize PosixPlatform::OuterSize() {
 }
 
 TwipsSize PosixPlatform::ControlSize(ControlId control) {
-  const TwipsRect& rect = control == ControlId::List1 ? listRect_ : buttonRect_;
+  const TwipsRect& rect = control == ControlId::LogList ? listRect_ : buttonRect_;
   return {rect.width, rect.height};
 }
 
 void PosixPlatform::MoveControl(ControlId control, const TwipsRect& rect) {
-  (control == ControlId::List1 ? listRect_ : buttonRect_) = rect;
+  (control == ControlId::LogList ? listRect_ : buttonRect_) = rect;
 }
 
 // The terminal has no foreign top-level windows: the walk is empty, a lookup finds nothing.
@@ -195,6 +198,10 @@ std::wstring PosixPlatform::TimeOfDay() {
   char text[16];
   std::strftime(text, sizeof text, "%H:%M:%S", &local);
   return DecodeCp1252(text);
+}
+
+std::wstring PosixPlatform::UpperCase(const std::wstring& text) {
+  return UpperCaseText(text);
 }
 
 }  // namespace vt::posix

@@ -8,6 +8,9 @@ namespace vt::win32 {
 
 namespace {
 
+// The comment every connection of this program carries.
+const wchar_t* const ConnectionComment = L"XTavisto";
+
 // A writable, NUL-terminated 8-bit copy, as NETRESOURCEA wants it.
 std::vector<char> Buffer(const std::wstring& text) {
   const std::string narrow = Narrow(text);
@@ -18,28 +21,28 @@ std::vector<char> Buffer(const std::wstring& text) {
 
 }  // namespace
 
-std::uint32_t Win32Platform::AddConnection(const NetResource& resource,
-                                           const std::wstring& password, const std::wstring& user,
-                                           std::uint32_t flags) {
-  std::vector<char> localName = Buffer(resource.lpLocalName);
-  std::vector<char> remoteName = Buffer(resource.lpRemoteName);
-  std::vector<char> comment = Buffer(resource.lpComment);
-  std::vector<char> provider = Buffer(resource.lpProvider);
+ConnectResult Win32Platform::ConnectShare(const std::wstring& drive, const std::wstring& share,
+                                          const std::wstring& user, const std::wstring& password) {
+  std::vector<char> localName = Buffer(drive + L":");
+  std::vector<char> remoteName = Buffer(share);
+  std::vector<char> comment = Buffer(ConnectionComment);
   NETRESOURCEA record{};
-  record.dwScope = resource.dwScope;
-  record.dwType = resource.dwType;
-  record.dwDisplayType = resource.dwDisplayType;
-  record.dwUsage = resource.dwUsage;
+  record.dwScope = RESOURCE_GLOBALNET;
+  record.dwType = RESOURCETYPE_DISK;
+  record.dwDisplayType = RESOURCEDISPLAYTYPE_SHARE;
+  record.dwUsage = RESOURCEUSAGE_CONNECTABLE;
   record.lpLocalName = localName.data();
   record.lpRemoteName = remoteName.data();
   record.lpComment = comment.data();
-  record.lpProvider = resource.hasProvider ? provider.data() : nullptr;
-  // An empty user or password is passed as none, so the router uses the logged-on
-  // user's own credentials.
+  record.lpProvider = nullptr;  // the router finds the provider
+  // The credentials go as configured: an empty password is "no password", which a
+  // null one is not (it means the logged-on user's own).
   const std::string narrowPassword = Narrow(password);
   const std::string narrowUser = Narrow(user);
-  return ::WNetAddConnection2A(&record, password.empty() ? nullptr : narrowPassword.c_str(),
-                               user.empty() ? nullptr : narrowUser.c_str(), flags);
+  const DWORD error =
+      ::WNetAddConnection2A(&record, narrowPassword.c_str(), narrowUser.c_str(), CONNECT_REDIRECT);
+  if (error == NO_ERROR) return {};
+  return {error, SystemText(error)};
 }
 
 }  // namespace vt::win32

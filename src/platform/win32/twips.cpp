@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "platform/win32/system_error.h"
+
 namespace vt::win32 {
 
 namespace {
@@ -9,9 +11,9 @@ constexpr double TwipsPerInch = 1440.0;
 }
 
 ScreenDpi ReadScreenDpi() {
-  HDC screen = ::GetDC(nullptr);
-  const ScreenDpi dpi{::GetDeviceCaps(screen, LOGPIXELSX), ::GetDeviceCaps(screen, LOGPIXELSY)};
-  ::ReleaseDC(nullptr, screen);
+  const ScreenDc screen;
+  const ScreenDpi dpi{::GetDeviceCaps(screen.get(), LOGPIXELSX),
+                      ::GetDeviceCaps(screen.get(), LOGPIXELSY)};
   return {dpi.x > 0 ? dpi.x : 96, dpi.y > 0 ? dpi.y : 96};
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/system_error.h"
 
 namespace vt::win32 {
 
@@ -28,10 +29,9 @@ class Win32Platform final : public Platform {
   void ShowMainWindow() override;
   WindowHandle MainWindowHandle() override;
   void ListAddItem(const std::wstring& text) override;
-  int ListCount() override;
   std::wstring ListItem(int index) override;
   void ListSetItem(int index, const std::wstring& text) override;
-  void EnableButton(bool enabled) override;
+  void EnableExitButton(bool enabled) override;
   void EnableTimer(TimerId timer, bool enabled) override;
   void DoEvents() override;
   TwipsSize OuterSize() override;
@@ -43,18 +43,17 @@ class Win32Platform final : public Platform {
   [[noreturn]] void EndProcess() override;
   void ReportUncaughtError(const std::wstring& message) override;
   std::wstring TimeOfDay() override;
-  std::size_t EnvironmentVariable(const std::wstring& name, std::wstring& value,
-                                  std::size_t capacity) override;
-  std::size_t ProfileGetString(const std::wstring& section, const std::wstring& key,
-                               const std::wstring& defaultValue, std::wstring& value,
-                               std::size_t capacity, const std::wstring& file) override;
-  std::int32_t ProfileGetInt(const std::wstring& section, const std::wstring& key,
-                             std::int32_t defaultValue, const std::wstring& file) override;
-  bool ProfileWriteString(const std::wstring& section, const std::wstring& key,
-                          const std::wstring& value, const std::wstring& file) override;
-  DriveListing ListDriveRoot(const std::wstring& path) override;
-  std::uint32_t AddConnection(const NetResource& resource, const std::wstring& password,
-                              const std::wstring& user, std::uint32_t flags) override;
+  std::wstring UpperCase(const std::wstring& text) override;
+  EnvironmentLookup EnvironmentVariable(const std::wstring& name, std::size_t maxLength) override;
+  std::wstring ProfileString(const std::wstring& section, const std::wstring& key,
+                             const std::wstring& file, std::size_t maxLength) override;
+  std::int32_t ProfileInt(const std::wstring& section, const std::wstring& key,
+                          std::int32_t defaultValue, const std::wstring& file) override;
+  bool ProfileWrite(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                    const std::wstring& file) override;
+  DriveRoot ListDriveRoot(const std::wstring& drive) override;
+  ConnectResult ConnectShare(const std::wstring& drive, const std::wstring& share,
+                             const std::wstring& user, const std::wstring& password) override;
 
  private:
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -65,11 +64,11 @@ class Win32Platform final : public Platform {
   HWND window_ = nullptr;
   HWND list_ = nullptr;
   HWND button_ = nullptr;
-  HBRUSH background_ = nullptr;
+  Brush background_;
   WindowEvents* events_ = nullptr;
   bool controlsReady_ = false;
-  bool timerEnabled_[3] = {false, false, false};
-  unsigned timerInterval_[3] = {0, 0, 0};
+  bool timerEnabled_[TimerCount] = {false, false, false};
+  unsigned timerInterval_[TimerCount] = {0, 0, 0};
   bool errorReported_ = false;
 };
 

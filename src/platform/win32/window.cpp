@@ -30,9 +30,27 @@ HWND CreateControl(HINSTANCE instance, HWND parent, const wchar_t* className, co
   HWND control =
       ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+  ThrowLastErrorIf(control == nullptr, L"CreateWindowExW");
   ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)),
                  FALSE);
   return control;
+}
+
+// A list box answers LB_ERR or LB_ERRSPACE when it cannot take an item.
+void CheckListResult(LRESULT result, const wchar_t* message) {
+  if (result == LB_ERR || result == LB_ERRSPACE) {
+    ThrowSystemError(message,
+                     result == LB_ERRSPACE ? ERROR_NOT_ENOUGH_MEMORY : ERROR_INVALID_INDEX);
+  }
+}
+
+// The outer size of a window, frame included.
+TwipsSize SizeInTwips(HWND window) {
+  RECT rect{};
+  ThrowLastErrorIf(!::GetWindowRect(window, &rect), L"GetWindowRect");
+  const ScreenDpi dpi = ReadScreenDpi();
+  return {PixelsToTwips(rect.right - rect.left, dpi.x),
+          PixelsToTwips(rect.bottom - rect.top, dpi.y)};
 }
 
 }  // namespace
@@ -57,13 +75,13 @@ LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
       // A disabled button delivers no click, also not one sent to it as a message.
       if (LOWORD(wParam) == ButtonId && HIWORD(wParam) == BN_CLICKED &&
           ::IsWindowEnabled(button_)) {
-        events_->OnButtonClick();
+        events_->OnExitClick();
       }
       return 0;
     case WM_TIMER: {
       const UINT_PTR index = wParam - FirstTimerId;
       // A tick already queued when its timer was disabled is dropped.
-      if (index < 3 && timerEnabled_[index]) events_->OnTimer(static_cast<TimerId>(index));
+      if (index < TimerCount && timerEnabled_[index]) events_->OnTimer(static_cast<TimerId>(index));
       return 0;
     }
     case WM_SIZE:
@@ -82,7 +100,8 @@ void Win32Platform::CreateMainWindow(const WindowProperties& properties, WindowE
   const COLORREF grey =
       RGB((properties.backgroundRgb >> 16) & 0xFF, (properties.backgroundRgb >> 8) & 0xFF,
           properties.backgroundRgb & 0xFF);
-  background_ = ::CreateSolidBrush(grey);
+  background_.reset(::CreateSolidBrush(grey));
+  ThrowLastErrorIf(!background_.valid(), L"CreateSolidBrush");
 
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -90,24 +109,25 @@ void Win32Platform::CreateMainWindow(const WindowProperties& properties, WindowE
   windowClass.hInstance = instance_;
   windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hIcon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-  windowClass.hbrBackground = background_;
+  windowClass.hbrBackground = background_.get();
   windowClass.lpszClassName = WindowClassName;
-  ::RegisterClassExW(&windowClass);
+  ThrowLastErrorIf(::RegisterClassExW(&windowClass) == 0, L"RegisterClassExW");
 
   const ScreenDpi dpi = ReadScreenDpi();
   RECT outer{0, 0, TwipsToPixels(properties.clientSize.width, dpi.x),
              TwipsToPixels(properties.clientSize.height, dpi.y)};
-  ::AdjustWindowRectEx(&outer, MainWindowStyle, FALSE, 0);
-  ::CreateWindowExW(0, WindowClassName, properties.caption.c_str(), MainWindowStyle, CW_USEDEFAULT,
-                    CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top, nullptr,
-                    nullptr, instance_, this);
+  ThrowLastErrorIf(!::AdjustWindowRectEx(&outer, MainWindowStyle, FALSE, 0), L"AdjustWindowRectEx");
+  const HWND created = ::CreateWindowExW(
+      0, WindowClassName, properties.caption.c_str(), MainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+      outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance_, this);
+  ThrowLastErrorIf(created == nullptr, L"CreateWindowExW");
 
   list_ = CreateControl(instance_, window_, L"LISTBOX", L"",
                         WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, ListId);
-  button_ = CreateControl(instance_, window_, L"BUTTON", properties.buttonCaption.c_str(),
+  button_ = CreateControl(instance_, window_, L"BUTTON", properties.exitButtonCaption.c_str(),
                           WS_TABSTOP | BS_PUSHBUTTON, ButtonId);
-  MoveControl(ControlId::List1, properties.listRect);
-  MoveControl(ControlId::CommandEnde, properties.buttonRect);
+  MoveControl(ControlId::LogList, properties.logListRect);
+  MoveControl(ControlId::ExitButton, properties.exitButtonRect);
   for (const TimerSetting& timer : properties.timers) {
     timerInterval_[static_cast<int>(timer.id)] = timer.intervalMs;
   }
@@ -125,33 +145,33 @@ WindowHandle Win32Platform::MainWindowHandle() {
 }
 
 void Win32Platform::ListAddItem(const std::wstring& text) {
-  ::SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-int Win32Platform::ListCount() {
-  return static_cast<int>(::SendMessageW(list_, LB_GETCOUNT, 0, 0));
+  CheckListResult(::SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())),
+                  L"LB_ADDSTRING");
 }
 
 std::wstring Win32Platform::ListItem(int index) {
   const LRESULT length = ::SendMessageW(list_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length == LB_ERR) return std::wstring();
+  CheckListResult(length, L"LB_GETTEXTLEN");
   std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1);
-  ::SendMessageW(list_, LB_GETTEXT, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(text.data()));
+  CheckListResult(::SendMessageW(list_, LB_GETTEXT, static_cast<WPARAM>(index),
+                                 reinterpret_cast<LPARAM>(text.data())),
+                  L"LB_GETTEXT");
   return std::wstring(text.data());
 }
 
 void Win32Platform::ListSetItem(int index, const std::wstring& text) {
   // A list box has no "set item": the item is replaced by delete and insert.
   ::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
-  ::SendMessageW(list_, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
-  ::SendMessageW(list_, LB_INSERTSTRING, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(text.c_str()));
+  const LRESULT deleted = ::SendMessageW(list_, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+  const LRESULT inserted = ::SendMessageW(list_, LB_INSERTSTRING, static_cast<WPARAM>(index),
+                                          reinterpret_cast<LPARAM>(text.c_str()));
   ::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(list_, nullptr, TRUE);
+  CheckListResult(deleted, L"LB_DELETESTRING");
+  CheckListResult(inserted, L"LB_INSERTSTRING");
 }
 
-void Win32Platform::EnableButton(bool enabled) {
+void Win32Platform::EnableExitButton(bool enabled) {
   ::EnableWindow(button_, enabled ? TRUE : FALSE);
 }
 
@@ -160,7 +180,8 @@ void Win32Platform::EnableTimer(TimerId timer, bool enabled) {
   if (enabled == timerEnabled_[index]) return;
   timerEnabled_[index] = enabled;
   if (enabled) {
-    ::SetTimer(window_, FirstTimerId + index, timerInterval_[index], nullptr);
+    ThrowLastErrorIf(::SetTimer(window_, FirstTimerId + index, timerInterval_[index], nullptr) == 0,
+                     L"SetTimer");
   } else {
     ::KillTimer(window_, FirstTimerId + index);
   }
@@ -185,35 +206,28 @@ void Win32Platform::RunEventLoop() {
 }
 
 TwipsSize Win32Platform::OuterSize() {
-  RECT outer{};
-  ::GetWindowRect(window_, &outer);
-  const ScreenDpi dpi = ReadScreenDpi();
-  return {PixelsToTwips(outer.right - outer.left, dpi.x),
-          PixelsToTwips(outer.bottom - outer.top, dpi.y)};
+  return SizeInTwips(window_);
 }
 
 HWND Win32Platform::ControlWindow(ControlId control) const {
-  return control == ControlId::List1 ? list_ : button_;
+  return control == ControlId::LogList ? list_ : button_;
 }
 
 TwipsSize Win32Platform::ControlSize(ControlId control) {
-  RECT rect{};
-  ::GetWindowRect(ControlWindow(control), &rect);
-  const ScreenDpi dpi = ReadScreenDpi();
-  return {PixelsToTwips(rect.right - rect.left, dpi.x),
-          PixelsToTwips(rect.bottom - rect.top, dpi.y)};
+  return SizeInTwips(ControlWindow(control));
 }
 
 void Win32Platform::MoveControl(ControlId control, const TwipsRect& rect) {
   const ScreenDpi dpi = ReadScreenDpi();
-  ::MoveWindow(ControlWindow(control), TwipsToPixels(rect.left, dpi.x),
-               TwipsToPixels(rect.top, dpi.y), TwipsToPixels(rect.width, dpi.x),
-               TwipsToPixels(rect.height, dpi.y), TRUE);
+  ThrowLastErrorIf(!::MoveWindow(ControlWindow(control), TwipsToPixels(rect.left, dpi.x),
+                                 TwipsToPixels(rect.top, dpi.y), TwipsToPixels(rect.width, dpi.x),
+                                 TwipsToPixels(rect.height, dpi.y), TRUE),
+                   L"MoveWindow");
 }
 
 WindowHandle Win32Platform::AdjacentWindow(WindowHandle window, StackDirection direction) {
-  return HandleOf(
-      ::GetWindow(WindowOf(window), direction == StackDirection::Next ? GW_HWNDNEXT : GW_HWNDPREV));
+  return HandleOf(::GetWindow(WindowOf(window),
+                              direction == StackDirection::Below ? GW_HWNDNEXT : GW_HWNDPREV));
 }
 
 std::wstring Win32Platform::WindowTitle(WindowHandle window, int capacity) {
@@ -238,9 +252,15 @@ void Win32Platform::ReportUncaughtError(const std::wstring& message) {
 
 std::wstring Win32Platform::TimeOfDay() {
   wchar_t text[64] = {};
-  if (::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, 64) == 0)
-    return std::wstring();
+  ThrowLastErrorIf(::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, 64) == 0,
+                   L"GetTimeFormatW");
   return text;
+}
+
+std::wstring Win32Platform::UpperCase(const std::wstring& text) {
+  std::wstring upper(text);
+  if (!upper.empty()) ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+  return upper;
 }
 
 }  // namespace vt::win32

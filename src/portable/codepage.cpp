@@ -1,6 +1,6 @@
-#include "platform/posix/codepage.h"
+#include "portable/codepage.h"
 
-namespace vt::posix {
+namespace vt {
 
 namespace {
 
@@ -42,4 +42,4 @@ std::string EncodeCp1252(const std::wstring& text) {
   return bytes;
 }
 
-}  // namespace vt::posix
+}  // namespace vt

@@ -3,17 +3,17 @@
 
 #include <string>
 
-namespace vt {
+#include "platform/platform.h"
 
-struct MainWindow;
+namespace vt {
 
 constexpr int LogLineCount = 50;
 
 // Adds the 50 empty lines the log works on.
-void CreateLogLines(MainWindow& window);
+void CreateLogLines(Platform& platform);
 
 // Shifts every line down by one, puts time + " " + message on top, then lets pending
 // window events run so the line shows at once.
-void LogMessage(MainWindow& window, const std::wstring& message);
+void LogMessage(Platform& platform, const std::wstring& message);
 
 }  // namespace vt

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace vt::posix {
+namespace vt {
 
 // The value of `key` in the first section named `section` (both case-blind): the text
 // after the first "=" without surrounding blanks, and without one pair of matching
@@ -26,4 +26,4 @@ std::optional<std::string> SetProfileValue(const std::string& content, const std
 // to the first other character, wrapping at 32 bits; 0 without digits.
 std::int32_t LeadingInteger(const std::string& value);
 
-}  // namespace vt::posix
+}  // namespace vt

@@ -1,4 +1,5 @@
-// The program-lifetime state, owned by the main window and created empty.
+// The program-lifetime state, owned by the main window and created empty. Every
+// feature works on it through plain functions that take it with the platform.
 #pragma once
 
 #include <array>
@@ -40,20 +41,16 @@ struct AppState {
   std::array<ShareSlot, ShareSlotCount> Shares;
   std::int16_t UpdateInterval = 0;
 
-  // Check scheduling.
+  // Check scheduling: update-timer ticks since the last cycle ended.
   std::int16_t UpdateCounter = 0;
-  // The connection record, filled before every connect attempt.
-  NetResource Connection;
 
   // Visualisation window watch.
   std::wstring WatchedWindowTitle;
   WindowHandle WatchedWindowHandle = 0;
 
-  // Single-instance guard: the titled top-level windows met at start-up, and the
-  // number of the slot that would receive the next one (slots count from 1). The
-  // table grows as needed, so no desktop can hold too many windows for it.
+  // Single-instance guard: the titled top-level windows met at start-up, in the order
+  // met. The table grows as needed, so no desktop can hold too many windows for it.
   std::vector<WindowEntry> WindowTable;
-  int NextWindowSlot = 0;
 };
 
 }  // namespace vt

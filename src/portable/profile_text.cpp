@@ -1,37 +1,18 @@
-#include "platform/posix/profile_text.h"
+#include "portable/profile_text.h"
+
+#include "portable/case_fold.h"
+#include "portable/codepage.h"
 
 #include <vector>
 
-namespace vt::posix {
+namespace vt {
 
 namespace {
 
-// Case folding of Windows-1252 letters.
-unsigned char FoldByte(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
-  switch (c) {
-    case 0x9A:
-      return 0x8A;
-    case 0x9C:
-      return 0x8C;
-    case 0x9E:
-      return 0x8E;
-    case 0xFF:
-      return 0x9F;
-    default:
-      return c;
-  }
-}
-
+// Names match without regard to letter case, by the same rule as the rest of the
+// program's case-blind matching.
 bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldByte(static_cast<unsigned char>(a[i])) != FoldByte(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
+  return a.size() == b.size() && UpperCaseText(DecodeCp1252(a)) == UpperCaseText(DecodeCp1252(b));
 }
 
 bool IsBlank(char c) {
@@ -198,4 +179,4 @@ std::int32_t LeadingInteger(const std::string& value) {
   return static_cast<std::int32_t>(number);
 }
 
-}  // namespace vt::posix
+}  // namespace vt

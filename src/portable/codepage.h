@@ -4,10 +4,10 @@
 
 #include <string>
 
-namespace vt::posix {
+namespace vt {
 
 std::wstring DecodeCp1252(const std::string& bytes);
 // Characters that Windows-1252 cannot hold become '?'.
 std::string EncodeCp1252(const std::wstring& text);
 
-}  // namespace vt::posix
+}  // namespace vt

@@ -1,0 +1,25 @@
+// Failures of the host's system calls, named as the program names every failure.
+#pragma once
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/error.h"
+#include "portable/codepage.h"
+
+namespace vt::posix {
+
+// The system's text for an errno value.
+inline std::wstring ErrnoText(int error) {
+  return DecodeCp1252(std::strerror(error));
+}
+
+// Throws the program's error for `call` with errno and its text when `failed`.
+inline void ThrowErrnoIf(bool failed, const wchar_t* call) {
+  if (!failed) return;
+  const int error = errno;
+  throw SystemCallFailed(call, static_cast<std::uint32_t>(error), ErrnoText(error));
+}
+
+}  // namespace vt::posix

@@ -1,0 +1,13 @@
+// Upper-casing as Windows does it for the letters a station's texts hold: Latin
+// (Basic, Latin-1 and Extended-A), Greek and Cyrillic. The hosts without a system
+// rule of their own (the native host, the simulated platform) use it.
+#pragma once
+
+#include <string>
+
+namespace vt {
+
+wchar_t UpperCaseChar(wchar_t c);
+std::wstring UpperCaseText(const std::wstring& text);
+
+}  // namespace vt

@@ -1,0 +1,27 @@
+#include "portable/text_rules.h"
+
+#include <cmath>
+
+namespace vt {
+
+std::wstring TrimSpaces(const std::wstring& text) {
+  const std::size_t first = text.find_first_not_of(L' ');
+  if (first == std::wstring::npos) return std::wstring();
+  return text.substr(first, text.find_last_not_of(L' ') - first + 1);
+}
+
+std::wstring TrimTrailingSpaces(const std::wstring& text) {
+  const std::size_t last = text.find_last_not_of(L' ');
+  return last == std::wstring::npos ? std::wstring() : text.substr(0, last + 1);
+}
+
+double RoundHalfEven(double value) {
+  if (!std::isfinite(value)) return value;
+  const double below = std::floor(value);
+  const double fraction = value - below;
+  if (fraction > 0.5) return below + 1;
+  if (fraction < 0.5) return below;
+  return std::fmod(below, 2.0) == 0 ? below : below + 1;
+}
+
+}  // namespace vt
