@@ -232,5 +232,17 @@ TEST(ReferenceMatching, IsACaseBlindPrefixTestOnShareReferences) {
   EXPECT_FALSE(LiesOnShare(platform, L"\\\\srv", address));  // shorter than the address
 }
 
+TEST(ReferenceMatching, IsCaseBlindOnCentralEuropeanGreekAndCyrillicStationsToo) {
+  SimPlatform platform;
+  EXPECT_TRUE(LiesOnShare(platform, L"\\\\SRV\\\u00da\u010cETNICTV\u00cd\\m1",
+                          L"\\\\srv\\\u00fa\u010detnictv\u00ed"));
+  EXPECT_TRUE(LiesOnShare(platform, L"\\\\SRV\\\u0391\u03a1\u03a7\u0395\u038a\u039f\\m1",
+                          L"\\\\srv\\\u03b1\u03c1\u03c7\u03b5\u03af\u03bf"));
+  EXPECT_TRUE(LiesOnShare(platform, L"\\\\srv\\\u0430\u0440\u0445\u0438\u0432\\m1",
+                          L"\\\\SRV\\\u0410\u0420\u0425\u0418\u0412"));
+  EXPECT_FALSE(
+      LiesOnShare(platform, L"\\\\srv\\\u0430\u0440\u0445\\m1", L"\\\\srv\\\u0430\u0440\u0438"));
+}
+
 }  // namespace
 }  // namespace vt::sim
