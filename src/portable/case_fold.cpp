@@ -4,6 +4,20 @@
 
 namespace vt {
 
+namespace {
+
+struct CasePair {
+  std::uint32_t small;
+  std::uint32_t capital;
+};
+
+constexpr CasePair GreekSingles[] = {
+    {0x3AC, 0x386}, {0x3AD, 0x388}, {0x3AE, 0x389}, {0x3AF, 0x38A},
+    {0x3CC, 0x38C}, {0x3CD, 0x38E}, {0x3CE, 0x38F}, {0x3C2, 0x3A3},
+};
+
+}  // namespace
+
 wchar_t UpperCaseChar(wchar_t c) {
   const auto u = static_cast<std::uint32_t>(static_cast<char32_t>(c));
   auto to = [](std::uint32_t v) { return static_cast<wchar_t>(v); };
@@ -13,7 +27,7 @@ wchar_t UpperCaseChar(wchar_t c) {
   if (u == 0xFF) return to(0x178);
   // Latin Extended-A pairs capital and small letter, capital first; from U+0139 to
   // U+0148 and from U+0179 to U+017E the pairs start on an odd code. The dotless i
-  // and the long s fold to their ASCII capitals, as Windows folds them.
+  // and the long s fold to their ASCII capitals, as Unicode maps them.
   if (u == 0x131) return to('I');
   if (u == 0x17F) return to('S');
   if ((u >= 0x101 && u <= 0x137) || (u >= 0x14B && u <= 0x177)) {
@@ -22,26 +36,9 @@ wchar_t UpperCaseChar(wchar_t c) {
   if ((u >= 0x13A && u <= 0x148) || (u >= 0x17A && u <= 0x17E)) {
     return (u % 2 == 0) ? to(u - 1) : c;
   }
-  // Greek: the accented small letters, the final sigma, then the plain run.
-  switch (u) {
-    case 0x3AC:
-      return to(0x386);
-    case 0x3AD:
-      return to(0x388);
-    case 0x3AE:
-      return to(0x389);
-    case 0x3AF:
-      return to(0x38A);
-    case 0x3CC:
-      return to(0x38C);
-    case 0x3CD:
-      return to(0x38E);
-    case 0x3CE:
-      return to(0x38F);
-    case 0x3C2:
-      return to(0x3A3);
-    default:
-      break;
+  // Greek: the accented small letters and the final sigma, then the plain run.
+  for (const CasePair& pair : GreekSingles) {
+    if (u == pair.small) return to(pair.capital);
   }
   if (u >= 0x3B1 && u <= 0x3CB) return to(u - 0x20);
   // Cyrillic: the basic run, then the letters with marks (U+0450..U+045F).

@@ -108,6 +108,16 @@ wait_program() {
   done
 }
 
+# The text of the program's message box, once it shows (15 s at most).
+wait_message_box() {
+  local text
+  for _ in $(seq 1 30); do
+    text=$(drive message-box) && { echo "$text"; return 0; }
+    sleep 0.5
+  done
+  return 1
+}
+
 status_file() { tr -d '\r' < "$prefix/drive_c/Zembrik/Documentation/Documentation_Tavisto.ini" 2>/dev/null; }
 
 end_scenario() {
@@ -224,11 +234,7 @@ echo "scenario: NumberOfMachines 6 stops start-up with a message box"
 new_prefix config
 printf '[Project]\r\nNumberOfMachines=6\r\n' > "$prefix/drive_c/Zembrik/Parameter/Program.ini"
 start_program
-text=""
-for _ in $(seq 1 30); do
-  text=$(drive message-box) && break
-  sleep 0.5
-done
+text=$(wait_message_box)
 expect_contains "message box" "$text" "NumberOfMachines is 6"
 expect_contains "message box" "$text" "at most 5 machines are supported"
 drive dismiss-message-box
@@ -240,11 +246,7 @@ echo "scenario: a failing system call is named in the message box"
 new_prefix failing-call
 export VODU_FAIL_CALL=CreateWindowExW VODU_FAIL_ERROR=1400
 start_program VoduTavistoFaults.exe
-text=""
-for _ in $(seq 1 30); do
-  text=$(drive message-box) && break
-  sleep 0.5
-done
+text=$(wait_message_box)
 expect_contains "message box" "$text" "CreateWindowExW failed: 1400 "
 expect_contains "message box" "$text" "nvalid window handle"
 drive dismiss-message-box

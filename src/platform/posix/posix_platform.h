@@ -23,35 +23,7 @@ class PosixPlatform final : public Platform {
   // Where a Windows path lies on this host (see paths.h); empty when nowhere.
   std::string HostPathOf(const std::wstring& windowsPath) const;
 
-  void CreateMainWindow(const WindowProperties& properties, WindowEvents& events) override;
-  void ShowMainWindow() override;
-  WindowHandle MainWindowHandle() override;
-  void ListAddItem(const std::wstring& text) override;
-  std::wstring ListItem(int index) override;
-  void ListSetItem(int index, const std::wstring& text) override;
-  void EnableExitButton(bool enabled) override;
-  void EnableTimer(TimerId timer, bool enabled) override;
-  void DoEvents() override;
-  TwipsSize OuterSize() override;
-  TwipsSize ControlSize(ControlId control) override;
-  void MoveControl(ControlId control, const TwipsRect& rect) override;
-  WindowHandle AdjacentWindow(WindowHandle window, StackDirection direction) override;
-  std::wstring WindowTitle(WindowHandle window, int capacity) override;
-  WindowHandle FindWindowByTitle(const std::wstring& title) override;
-  [[noreturn]] void EndProcess() override;
-  void ReportUncaughtError(const std::wstring& message) override;
-  std::wstring TimeOfDay() override;
-  std::wstring UpperCase(const std::wstring& text) override;
-  EnvironmentLookup EnvironmentVariable(const std::wstring& name, std::size_t maxLength) override;
-  std::wstring ProfileString(const std::wstring& section, const std::wstring& key,
-                             const std::wstring& file, std::size_t maxLength) override;
-  std::int32_t ProfileInt(const std::wstring& section, const std::wstring& key,
-                          std::int32_t defaultValue, const std::wstring& file) override;
-  bool ProfileWrite(const std::wstring& section, const std::wstring& key, const std::wstring& value,
-                    const std::wstring& file) override;
-  DriveRoot ListDriveRoot(const std::wstring& drive) override;
-  ConnectResult ConnectShare(const std::wstring& drive, const std::wstring& share,
-                             const std::wstring& user, const std::wstring& password) override;
+#include "platform/platform_overrides.h"
 
  private:
   // Runs the teardown when SIGINT or SIGTERM has come.

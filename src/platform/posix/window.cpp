@@ -144,7 +144,7 @@ void PosixPlatform::DoEvents() {
 }
 
 void PosixPlatform::RunEventLoop() {
-  constexpr std::int64_t LongestWaitMs = 3600 * 1000;
+  constexpr std::int64_t LongestWaitMs = std::int64_t{3600} * 1000;
   for (;;) {
     const std::optional<TimerId> next = timers_.Earliest();
     const std::int64_t wait = next ? timers_.DueAt(*next) - NowMs() : LongestWaitMs;
