@@ -27,7 +27,7 @@ TEST(MainWindowCreation, HasTheCaptionColourSizeControlsAndDisabledTimers) {
   EXPECT_EQ(properties.timers[0].intervalMs, 50u);
   EXPECT_EQ(properties.timers[1].intervalMs, 60000u);
   EXPECT_EQ(properties.timers[2].intervalMs, 2000u);
-  // Start-up enables TimerStart only; the others wait for their owners.
+  // Start-up enables the start timer only; the others wait for their owners.
   EXPECT_TRUE(station.platform.TimerEnabled(TimerId::StartTimer));
   EXPECT_FALSE(station.platform.TimerEnabled(TimerId::UpdateTimer));
   EXPECT_FALSE(station.platform.TimerEnabled(TimerId::WatchTimer));
