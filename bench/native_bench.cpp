@@ -58,7 +58,7 @@ void StartUpReads(benchmark::State& state) {
   for (auto _ : state) {
     vt::AppState app;
     vt::LoadProjectSettings(platform, envVar, app);
-    vt::LoadCustomerConfiguration(platform, app);
+    vt::LoadCustomerConfiguration(platform, envVar, app);
     benchmark::DoNotOptimize(app.UpdateInterval);
   }
   state.SetLabel("68 reads");

@@ -68,7 +68,8 @@ TEST_F(CheckCycle, AMissingDriveWhoseConnectFailsIsAFaultAndGetsFalse) {
   RunFirstCycle();
   EXPECT_THAT(station_.Messages(),
               ElementsAre(L"Initialisize", L"Checking: \\\\srv\\docu", L"Generate: \\\\srv\\docu",
-                          L"Fault by generate: \\\\srv\\docu", L"Checking ready 1 faults"));
+                          L"Fault by generate: \\\\srv\\docu", L"  error 53: simulated error 53",
+                          L"Checking ready 1 faults"));
   EXPECT_FALSE(station_.window.state.Shares[0].NetOK);
   EXPECT_EQ(Status("Machine1", "NetOK1"), "false");
   EXPECT_EQ(Status("Machine2", "NetOK4"), "false");
@@ -122,7 +123,7 @@ TEST_F(CheckCycle, AnAddressOfBlanksIsConfigured) {
   RunFirstCycle();
   EXPECT_THAT(station_.Messages(),
               ElementsAre(L"Initialisize", L"Checking:  ", L"Generate:  ", L"Fault by generate:  ",
-                          L"Checking ready 1 faults"));
+                          L"  error 1222: simulated error 1222", L"Checking ready 1 faults"));
 }
 
 TEST_F(CheckCycle, FiveFailingSlotsCountFiveFaults) {
@@ -148,9 +149,11 @@ TEST_F(CheckCycle, AConnectThatCannotBeMadeAtAllCountsAsAFault) {
                            L"The specified module could not be found.");
   });
   RunFirstCycle();
-  EXPECT_THAT(station_.Messages(),
-              ElementsAre(L"Initialisize", L"Checking: \\\\srv\\docu", L"Generate: \\\\srv\\docu",
-                          L"Fault by generate: \\\\srv\\docu", L"Checking ready 1 faults"));
+  EXPECT_THAT(
+      station_.Messages(),
+      ElementsAre(L"Initialisize", L"Checking: \\\\srv\\docu", L"Generate: \\\\srv\\docu",
+                  L"Fault by generate: \\\\srv\\docu",
+                  L"  error 1: the connect call could not be made", L"Checking ready 1 faults"));
   EXPECT_EQ(Status("Machine1", "NetOK1"), "false");
   EXPECT_TRUE(station_.platform.ReportedErrors().empty());
 }

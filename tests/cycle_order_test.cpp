@@ -94,9 +94,10 @@ TEST_F(CycleOrder, ATeardownInTheMiddleOfACycleEndsItThere) {
   EXPECT_TRUE(station_.platform.Connects().empty());
   EXPECT_THAT(Calls({L"EnableTimer", L"EnableExitButton"}),
               ElementsAre(L"EnableTimer StartTimer on", L"EnableTimer StartTimer off",
-                          L"EnableExitButton off", L"EnableTimer UpdateTimer off",
-                          L"EnableTimer StartTimer off", L"EnableTimer UpdateTimer off",
-                          L"EnableTimer WatchTimer off"));
+                          L"EnableTimer RetryTimer off", L"EnableExitButton off",
+                          L"EnableTimer UpdateTimer off", L"EnableTimer StartTimer off",
+                          L"EnableTimer UpdateTimer off", L"EnableTimer WatchTimer off",
+                          L"EnableTimer RetryTimer off"));
 }
 
 TEST_F(CycleOrder, AWatchTickThatFindsTheWindowLetsTheCycleGoOn) {

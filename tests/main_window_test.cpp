@@ -65,7 +65,8 @@ TEST(StartUp, RunsItsStepsInTheFixedOrder) {
 TEST(EventLog, TheFiftyFirstMessagePushesOutTheFirst) {
   Station station;
   station.Start();
-  for (int i = 1; i <= 50; ++i) LogMessage(station.platform, L"message " + std::to_wstring(i));
+  for (int i = 1; i <= 50; ++i)
+    LogMessage(station.platform, station.window.state, L"message " + std::to_wstring(i));
   const std::vector<std::wstring>& items = station.platform.Items();
   ASSERT_EQ(items.size(), 50u);
   EXPECT_EQ(items[0], L"08:00:00 message 50");
@@ -76,7 +77,7 @@ TEST(EventLog, TheFiftyFirstMessagePushesOutTheFirst) {
 TEST(EventLog, AnEmptyMessageStillGivesTheTimeAndOneBlank) {
   Station station;
   station.Start();
-  LogMessage(station.platform, L"");
+  LogMessage(station.platform, station.window.state, L"");
   EXPECT_EQ(station.platform.Items()[0], L"08:00:00 ");
   EXPECT_EQ(station.platform.Items()[1], L"08:00:00 Initialisize");
 }
@@ -86,7 +87,7 @@ TEST(EventLog, PendingEventsRunBeforeLogMessageReturns) {
   station.Start();
   bool ran = false;
   station.platform.At(0, [&] { ran = true; });
-  LogMessage(station.platform, L"line");
+  LogMessage(station.platform, station.window.state, L"line");
   EXPECT_TRUE(ran);
 }
 
@@ -94,7 +95,7 @@ TEST(EventLog, StampsEachLineWithTheTimeItWasLogged) {
   Station station;
   station.Start();
   station.platform.RunFor(Seconds(3723));
-  LogMessage(station.platform, L"later");
+  LogMessage(station.platform, station.window.state, L"later");
   EXPECT_EQ(station.platform.Items()[0], L"09:02:03 later");
 }
 
@@ -124,7 +125,8 @@ TEST(ShutDown, TheWindowsTeardownEndsTheProcessTheSameWay) {
   EXPECT_EQ(station.platform.EndedAt(), 10);
   EXPECT_THAT(station.platform.TraceStartingWith(L"EnableTimer"),
               ElementsAre(L"EnableTimer StartTimer on", L"EnableTimer StartTimer off",
-                          L"EnableTimer UpdateTimer off", L"EnableTimer WatchTimer off"));
+                          L"EnableTimer UpdateTimer off", L"EnableTimer WatchTimer off",
+                          L"EnableTimer RetryTimer off"));
 }
 
 TEST(UncaughtError, IsReportedNamingTheErrorAndEndsTheProcess) {

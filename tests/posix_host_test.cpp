@@ -56,15 +56,15 @@ TEST_F(Host, ADriveRootListsAVisibleEntryOrNothingOrFails) {
 
 TEST_F(Host, AConnectLinksTheDriveToAnExistingShareOrSaysWhyNot) {
   PosixPlatform host(prefix_);
-  EXPECT_TRUE(host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw").Connected());
+  EXPECT_TRUE(host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw").Succeeded());
   char target[256] = {};
   ASSERT_GT(::readlink((prefix_ + "/dosdevices/l:").c_str(), target, sizeof target - 1), 0);
   EXPECT_STREQ(target, "unc/FileServer/Docu");
   EXPECT_EQ(host.ListDriveRoot(L"l"), DriveRoot::HasEntry);
 
-  const ConnectResult inUse = host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw");
+  const SystemResult inUse = host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw");
   EXPECT_EQ(inUse.error, static_cast<std::uint32_t>(EEXIST));
-  EXPECT_EQ(inUse.reason, L"File exists");
+  EXPECT_EQ(inUse.reason, L"File exists. L: is connected to \\\\FileServer\\Docu");
   EXPECT_EQ(host.ConnectShare(L"M", L"\\\\oldserver\\backup", L"", L"").error,
             static_cast<std::uint32_t>(ENOENT));
   // A folder on a share is not a share.
@@ -92,13 +92,13 @@ TEST_F(Host, EnvironmentNamesMatchInAnyLetterCaseAndTooLongIsItsOwnOutcome) {
 TEST_F(Host, ProfileCallsReadAndWriteThroughTheDriveLayout) {
   PosixPlatform host(prefix_);
   const std::wstring file = L"C:\\Zembrik\\status.ini";
-  EXPECT_TRUE(host.ProfileWrite(L"Machine1", L"NetOK1", L"true", file));
+  EXPECT_TRUE(host.ProfileWrite(L"Machine1", L"NetOK1", L"true", file).Succeeded());
   EXPECT_EQ(host.ProfileString(L"machine1", L"netok1", file, 254), L"true");
   EXPECT_EQ(host.ProfileString(L"machine1", L"netok1", file, 2), L"tr");
   EXPECT_EQ(host.ProfileString(L"machine1", L"missing", file, 254), L"");
   EXPECT_EQ(host.ProfileInt(L"Machine1", L"Missing", -1, file), -1);
-  EXPECT_FALSE(host.ProfileWrite(L"S", L"k", L"v", L"C:\\NoFolder\\x.ini"));
-  EXPECT_FALSE(host.ProfileWrite(L"S", L"k", L"v", L"nowhere.ini"));
+  EXPECT_FALSE(host.ProfileWrite(L"S", L"k", L"v", L"C:\\NoFolder\\x.ini").Succeeded());
+  EXPECT_FALSE(host.ProfileWrite(L"S", L"k", L"v", L"nowhere.ini").Succeeded());
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ TEST_F(ProfileFiles, AReplacedKeyLeavesEveryOtherByteAndTheLineEndings) {
       "; written by the "
       "station\r\n[Machine1]\r\nNetOK1=false\r\nNetOK2=true\r\n\r\n[Machine2]\r\nNetOK1=true\r\n";
   Put("status.ini", before);
-  ASSERT_TRUE(WriteProfileFileValue(Path("status.ini"), "Machine1", "NetOK1", "true"));
+  ASSERT_TRUE(WriteProfileFileValue(Path("status.ini"), "Machine1", "NetOK1", "true").Succeeded());
   EXPECT_EQ(
       ReadWholeFile(Path("status.ini")),
       "; written by the "
@@ -62,12 +62,12 @@ TEST_F(ProfileFiles, AReplacedKeyLeavesEveryOtherByteAndTheLineEndings) {
 }
 
 TEST_F(ProfileFiles, CreatesTheFileWhenItsFolderExists) {
-  ASSERT_TRUE(WriteProfileFileValue(Path("new.ini"), "Machine1", "NetOK1", "true"));
+  ASSERT_TRUE(WriteProfileFileValue(Path("new.ini"), "Machine1", "NetOK1", "true").Succeeded());
   EXPECT_EQ(ReadWholeFile(Path("new.ini")), "[Machine1]\r\nNetOK1=true\r\n");
 }
 
 TEST_F(ProfileFiles, AMissingFolderFailsTheWrite) {
-  EXPECT_FALSE(WriteProfileFileValue(Path("no/such/folder.ini"), "S", "k", "v"));
+  EXPECT_FALSE(WriteProfileFileValue(Path("no/such/folder.ini"), "S", "k", "v").Succeeded());
 }
 
 TEST_F(ProfileFiles, AWriteThatRunsOutOfSpaceLeavesTheOldFileIntact) {
@@ -79,7 +79,8 @@ TEST_F(ProfileFiles, AWriteThatRunsOutOfSpaceLeavesTheOldFileIntact) {
   struct rlimit small = old;
   small.rlim_cur = 1000;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = WriteProfileFileValue(Path("status.ini"), "S", "k", std::string(5000, 'v'));
+  const bool written =
+      WriteProfileFileValue(Path("status.ini"), "S", "k", std::string(5000, 'v')).Succeeded();
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
   std::signal(SIGXFSZ, previousHandler);
   EXPECT_FALSE(written);
@@ -89,7 +90,7 @@ TEST_F(ProfileFiles, AWriteThatRunsOutOfSpaceLeavesTheOldFileIntact) {
 
 TEST_F(ProfileFiles, AnUnreadableFileIsNotReplaced) {
   ASSERT_EQ(::mkdir(Path("status.ini").c_str(), 0700), 0);  // a folder where the file should be
-  EXPECT_FALSE(WriteProfileFileValue(Path("status.ini"), "S", "k", "v"));
+  EXPECT_FALSE(WriteProfileFileValue(Path("status.ini"), "S", "k", "v").Succeeded());
   struct stat info {};
   ASSERT_EQ(::stat(Path("status.ini").c_str(), &info), 0);
   EXPECT_TRUE(S_ISDIR(info.st_mode));
@@ -98,7 +99,7 @@ TEST_F(ProfileFiles, AnUnreadableFileIsNotReplaced) {
 TEST_F(ProfileFiles, KeepsThePermissionsOfTheReplacedFile) {
   Put("status.ini", "[S]\nk=old\n");
   ASSERT_EQ(::chmod(Path("status.ini").c_str(), 0640), 0);
-  ASSERT_TRUE(WriteProfileFileValue(Path("status.ini"), "S", "k", "new"));
+  ASSERT_TRUE(WriteProfileFileValue(Path("status.ini"), "S", "k", "new").Succeeded());
   struct stat info {};
   ASSERT_EQ(::stat(Path("status.ini").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);

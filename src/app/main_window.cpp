@@ -49,6 +49,7 @@ WindowProperties MainWindowProperties() {
   properties.timers[0] = {TimerId::StartTimer, StartTimerIntervalMs};
   properties.timers[1] = {TimerId::UpdateTimer, UpdateTimerIntervalMs};
   properties.timers[2] = {TimerId::WatchTimer, WatchTimerIntervalMs};
+  properties.timers[3] = {TimerId::RetryTimer, RetryTimerIntervalMs};
   return properties;
 }
 
@@ -63,6 +64,9 @@ void MainWindow::OnTimer(TimerId timer) {
         break;
       case TimerId::WatchTimer:
         if (OnWatchTimer(platform, state) == WatchedWindow::Gone) ShutDown(platform);
+        break;
+      case TimerId::RetryTimer:
+        OnRetryTimer(platform, state);
         break;
     }
   });
@@ -92,14 +96,14 @@ void StartUp(MainWindow& window) {
   Platform& platform = window.platform;
   AppState& state = window.state;
   CreateLogLines(platform);
-  LogMessage(platform, L"Initialisize");
+  LogMessage(platform, state, L"Initialisize");
   CollectWindowTitles(platform, state);
   // A copy that already runs goes on alone: this one ends before it reads any file.
   if (FindOtherInstance(platform, state)) platform.EndProcess();
   InitDirectoryVariables(platform, window.EnvVar);
   LoadProjectSettings(platform, window.EnvVar, state);
   ArmWindowWatch(platform, state);
-  LoadCustomerConfiguration(platform, state);
+  LoadCustomerConfiguration(platform, window.EnvVar, state);
   platform.EnableTimer(TimerId::StartTimer, true);
 }
 
@@ -107,6 +111,7 @@ void ShutDown(Platform& platform) {
   platform.EnableTimer(TimerId::StartTimer, false);
   platform.EnableTimer(TimerId::UpdateTimer, false);
   platform.EnableTimer(TimerId::WatchTimer, false);
+  platform.EnableTimer(TimerId::RetryTimer, false);
   platform.EndProcess();
 }
 

@@ -11,6 +11,7 @@ namespace vt {
 constexpr unsigned StartTimerIntervalMs = 50;
 constexpr unsigned UpdateTimerIntervalMs = 60000;
 constexpr unsigned WatchTimerIntervalMs = 2000;
+constexpr unsigned RetryTimerIntervalMs = 1000;
 
 // The window, its controls and timers as they are created.
 WindowProperties MainWindowProperties();
@@ -36,7 +37,7 @@ void Launch(MainWindow& window);
 // The fixed start-up order; runs once, before the window is first shown.
 void StartUp(MainWindow& window);
 
-// Disables the three timers and ends the process (the platform's EndProcess does not
+// Disables the timers and ends the process (the platform's EndProcess does not
 // return); drive mappings stay.
 void ShutDown(Platform& platform);
 

@@ -2,6 +2,9 @@
 
 #include "config/number_reading.h"
 #include "config/profile_access.h"
+#include <algorithm>
+
+#include "core/event_log.h"
 #include "core/numbered.h"
 #include "platform/error.h"
 
@@ -15,6 +18,9 @@ namespace {
 
 const wchar_t* const ProjectSection = L"Project";
 const wchar_t* const NetAddressSection = L"NetAddress";
+const wchar_t* const TavistoSection = L"Tavisto";
+
+constexpr std::int32_t DefaultLogFileSizeKB = 1024;
 
 void LoadReferences(Platform& platform, AppState& state) {
   const int machines = state.NumberOfMachines;
@@ -50,6 +56,21 @@ std::int16_t LoadUpdateInterval(Platform& platform, const AppState& state) {
   return minutes < 1 ? DefaultUpdateInterval : minutes;
 }
 
+// The optional [Tavisto] settings. Values that make no sense take their defaults: a
+// size that is not a positive number of KB is 1024 KB, a retry that is not a positive
+// number of seconds is none, and a retry longer than the interval is the interval.
+void LoadTavistoSettings(Platform& platform, const EnvVarTable& envVar, AppState& state) {
+  const std::wstring& file = state.CustomerCfgPath;
+  const std::wstring logFile = ProfileRead(platform, TavistoSection, L"LogFile", file);
+  std::int32_t sizeKB = platform.ProfileInt(TavistoSection, L"LogFileSizeKB", DefaultLogFileSizeKB, file);
+  if (sizeKB <= 0) sizeKB = DefaultLogFileSizeKB;
+  ConfigureLogFile(platform, state,
+                   logFile.empty() ? std::wstring() : ExpandPlaceholders(platform, envVar, logFile),
+                   static_cast<std::uint64_t>(sizeKB) * 1024);
+  const std::int32_t retry = platform.ProfileInt(TavistoSection, L"RetryAfterFaultSeconds", 0, file);
+  state.RetryAfterFaultSeconds = std::clamp<std::int32_t>(retry, 0, state.UpdateInterval * 60);
+}
+
 }  // namespace
 
 void LoadProjectSettings(Platform& platform, const EnvVarTable& envVar, AppState& state) {
@@ -61,10 +82,11 @@ void LoadProjectSettings(Platform& platform, const EnvVarTable& envVar, AppState
   state.VWStudio = ProfileReadBool(platform, ProjectSection, L"VWStudio", state.ProgramIniPath);
 }
 
-void LoadCustomerConfiguration(Platform& platform, AppState& state) {
+void LoadCustomerConfiguration(Platform& platform, const EnvVarTable& envVar, AppState& state) {
   LoadReferences(platform, state);
   LoadShareSlots(platform, state);
   state.UpdateInterval = LoadUpdateInterval(platform, state);
+  LoadTavistoSettings(platform, envVar, state);
 }
 
 }  // namespace vt

@@ -21,9 +21,10 @@ std::int16_t ProfileReadInt(Platform& platform, const std::wstring& section,
 // True exactly when the value is the word "true" in any letter case.
 bool ProfileReadBool(Platform& platform, const std::wstring& section, const std::wstring& key,
                      const std::wstring& file);
-// Writes the value without its leading and trailing spaces; true when written.
+// Writes the value without its leading and trailing spaces; a failure says why.
 // Note the order: the value comes first.
-bool ProfileWrite(Platform& platform, const std::wstring& value, const std::wstring& section,
-                  const std::wstring& key, const std::wstring& file);
+SystemResult ProfileWrite(Platform& platform, const std::wstring& value,
+                          const std::wstring& section, const std::wstring& key,
+                          const std::wstring& file);
 
 }  // namespace vt

@@ -21,6 +21,20 @@ struct ShareSlot {
   std::wstring NetAddress;  // \\server\share; empty: the slot is not in use
   std::wstring NetDrive;    // drive letter without colon
   bool NetOK = false;
+  // The last connect failed for a logon reason (wrong user or password, locked or
+  // expired account): early retries leave the slot alone, so they cannot lock the
+  // account out.
+  bool LogonFailed = false;
+};
+
+// The optional copy of the event log in a file.
+struct LogFileState {
+  std::wstring Path;  // empty: no log file
+  std::uint64_t MaxBytes = 0;
+  // Lines are kept here until the configuration has said whether there is a file.
+  bool Configured = false;
+  std::vector<std::wstring> Early;
+  bool FaultShown = false;
 };
 
 struct WindowEntry {
@@ -40,9 +54,17 @@ struct AppState {
   // Shares[i - 1] is share slot i.
   std::array<ShareSlot, ShareSlotCount> Shares;
   std::int16_t UpdateInterval = 0;
+  // Optional settings of the [Tavisto] section: 0 seconds means no early retry.
+  std::int32_t RetryAfterFaultSeconds = 0;
 
   // Check scheduling: update-timer ticks since the last cycle ended.
   std::int16_t UpdateCounter = 0;
+  // An early retry after a cycle with faults: its wait in seconds (0: none pending)
+  // and the retry-timer ticks counted towards it.
+  std::int32_t RetryWaitSeconds = 0;
+  std::int32_t RetryCounter = 0;
+
+  LogFileState LogFile;
 
   // Visualisation window watch.
   std::wstring WatchedWindowTitle;

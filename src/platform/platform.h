@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vt {
@@ -16,8 +17,8 @@ namespace vt {
 // A top-level window of the window system; 0 is "no window".
 using WindowHandle = std::uintptr_t;
 
-enum class TimerId { StartTimer, UpdateTimer, WatchTimer };
-constexpr int TimerCount = 3;
+enum class TimerId { StartTimer, UpdateTimer, WatchTimer, RetryTimer };
+constexpr int TimerCount = 4;
 enum class ControlId { LogList, ExitButton };
 // Along the stacking order of top-level windows: the next one below, or above.
 enum class StackDirection { Below, Above };
@@ -67,12 +68,13 @@ class WindowEvents {
 // could not be listed at all.
 enum class DriveRoot { HasEntry, Empty, Unreadable };
 
-// The answer of a connect: error 0 when the drive now refers to the share; otherwise
-// the system's error number and its text, in the user's language, on one line.
-struct ConnectResult {
+// The answer of an operation that can fail for reasons the station should see: error 0
+// when it was done; otherwise the system's error number and its text, in the user's
+// language, on one line.
+struct SystemResult {
   std::uint32_t error = 0;
   std::wstring reason;
-  bool Connected() const { return error == 0; }
+  bool Succeeded() const { return error == 0; }
 };
 
 enum class EnvironmentOutcome { Missing, Value, TooLong };
@@ -131,6 +133,8 @@ class Platform {
   virtual void ReportUncaughtError(const std::wstring& message) = 0;
   // The current local time of day in the user's regional format.
   virtual std::wstring TimeOfDay() = 0;
+  // The current local date and time as "2026-12-07 08:00:00".
+  virtual std::wstring LocalDateTime() = 0;
   // The text in upper case by the system's own rules, for case-blind matching.
   virtual std::wstring UpperCase(const std::wstring& text) = 0;
 
@@ -148,9 +152,17 @@ class Platform {
   // `defaultValue` when the key is missing.
   virtual std::int32_t ProfileInt(const std::wstring& section, const std::wstring& key,
                                   std::int32_t defaultValue, const std::wstring& file) = 0;
-  // Writes (adds or replaces) the entry; false when nothing was written.
-  virtual bool ProfileWrite(const std::wstring& section, const std::wstring& key,
-                            const std::wstring& value, const std::wstring& file) = 0;
+  // Writes (adds or replaces) the entry; a failure says why nothing was written.
+  virtual SystemResult ProfileWrite(const std::wstring& section, const std::wstring& key,
+                                    const std::wstring& value, const std::wstring& file) = 0;
+
+  // --- text files ----------------------------------------------------------
+  // The size in bytes of a file; nothing when there is no such file.
+  virtual std::optional<std::uint64_t> FileSize(const std::wstring& file) = 0;
+  // Appends `text` in the system code page to the file, which is created when missing.
+  virtual SystemResult AppendToFile(const std::wstring& file, const std::wstring& text) = 0;
+  // Renames `from` to `to`, replacing a file of that name.
+  virtual SystemResult RenameFile(const std::wstring& from, const std::wstring& to) = 0;
 
   // --- drives and network --------------------------------------------------
   // Lists the root of `drive` (a letter, as configured). Blocks until the system answers.
@@ -158,7 +170,8 @@ class Platform {
   // Connects `drive` (a letter) to `share` (\\server\share) with these credentials.
   // Blocks until the system answers. The user and the password are handed over as
   // they are: an empty text stays empty (for a password: no password).
-  virtual ConnectResult ConnectShare(const std::wstring& drive, const std::wstring& share,
+  // When the letter is in use for another share, the reason names what holds it.
+  virtual SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
                                      const std::wstring& user, const std::wstring& password) = 0;
 };
 

@@ -23,14 +23,18 @@ WindowHandle FindWindowByTitle(const std::wstring& title) override;
 [[noreturn]] void EndProcess() override;
 void ReportUncaughtError(const std::wstring& message) override;
 std::wstring TimeOfDay() override;
+std::wstring LocalDateTime() override;
 std::wstring UpperCase(const std::wstring& text) override;
 EnvironmentLookup EnvironmentVariable(const std::wstring& name, std::size_t maxLength) override;
 std::wstring ProfileString(const std::wstring& section, const std::wstring& key,
                            const std::wstring& file, std::size_t maxLength) override;
 std::int32_t ProfileInt(const std::wstring& section, const std::wstring& key,
                         std::int32_t defaultValue, const std::wstring& file) override;
-bool ProfileWrite(const std::wstring& section, const std::wstring& key, const std::wstring& value,
-                  const std::wstring& file) override;
+SystemResult ProfileWrite(const std::wstring& section, const std::wstring& key,
+                          const std::wstring& value, const std::wstring& file) override;
+std::optional<std::uint64_t> FileSize(const std::wstring& file) override;
+SystemResult AppendToFile(const std::wstring& file, const std::wstring& text) override;
+SystemResult RenameFile(const std::wstring& from, const std::wstring& to) override;
 DriveRoot ListDriveRoot(const std::wstring& drive) override;
-ConnectResult ConnectShare(const std::wstring& drive, const std::wstring& share,
+SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
                            const std::wstring& user, const std::wstring& password) override;

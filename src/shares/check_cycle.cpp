@@ -1,5 +1,7 @@
 #include "shares/check_cycle.h"
 
+#include <algorithm>
+
 #include "config/profile_access.h"
 #include "core/event_log.h"
 #include "core/numbered.h"
@@ -8,6 +10,13 @@
 namespace vt {
 
 namespace {
+
+// The system's text is cut here, so a line still fits the log list.
+constexpr std::size_t MaxReasonLength = 160;
+
+// Win32 errors that refuse the account: invalid password, logon failure, account
+// restriction, password expired, account disabled, account locked out, user not found.
+constexpr std::uint32_t LogonErrors[] = {86, 1326, 1327, 1330, 1331, 1909, 2202};
 
 // A step of a share's check that can fail (a log line the list cannot take, a drive
 // or a connect the system cannot even try). A failing step is abandoned, silently,
@@ -21,6 +30,13 @@ void Guarded(Step step) {
   }
 }
 
+// What one cycle has found so far.
+struct CycleFaults {
+  int count = 0;      // "Fault by generate" lines
+  int retryable = 0;  // of those, the ones an early retry may mend
+  SystemResult firstWriteFailure;
+};
+
 // An empty root and a root that cannot be listed both mean the share is missing.
 bool DrivePresent(Platform& platform, const ShareSlot& slot) {
   bool present = false;
@@ -29,34 +45,39 @@ bool DrivePresent(Platform& platform, const ShareSlot& slot) {
 }
 
 // A connect that cannot be made at all counts as failed, never as connected.
-bool Connect(Platform& platform, const ShareSlot& slot) {
-  bool connected = false;
+SystemResult Connect(Platform& platform, const ShareSlot& slot) {
+  SystemResult result{1, L"the connect call could not be made"};
   Guarded([&] {
-    connected =
-        platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, slot.Password).Connected();
+    result = platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, slot.Password);
   });
-  return connected;
+  return result;
 }
 
 // Tests the slot's drive and connects it when missing; sets NetOK.
-void TestAndConnect(Platform& platform, ShareSlot& slot, int& faults) {
-  Guarded([&] { LogMessage(platform, L"Checking: " + slot.NetAddress); });
+void TestAndConnect(Platform& platform, AppState& state, ShareSlot& slot, CycleFaults& faults) {
+  Guarded([&] { LogMessage(platform, state, L"Checking: " + slot.NetAddress); });
   if (DrivePresent(platform, slot)) {
     slot.NetOK = true;
+    slot.LogonFailed = false;
     return;
   }
-  Guarded([&] { LogMessage(platform, L"Generate: " + slot.NetAddress); });
-  if (Connect(platform, slot)) {
+  Guarded([&] { LogMessage(platform, state, L"Generate: " + slot.NetAddress); });
+  const SystemResult connect = Connect(platform, slot);
+  slot.LogonFailed = !connect.Succeeded() && IsLogonFailure(connect.error);
+  if (connect.Succeeded()) {
     slot.NetOK = true;
     return;
   }
-  Guarded([&] { LogMessage(platform, L"Fault by generate: " + slot.NetAddress); });
-  ++faults;
+  Guarded([&] { LogMessage(platform, state, L"Fault by generate: " + slot.NetAddress); });
+  Guarded([&] { LogMessage(platform, state, ReasonLine(connect, slot.Password)); });
+  ++faults.count;
+  if (!slot.LogonFailed) ++faults.retryable;
   slot.NetOK = false;
 }
 
 // Writes the slot's NetOK for every machine reference that lies on its share.
-void Publish(Platform& platform, const AppState& state, const ShareSlot& slot) {
+void Publish(Platform& platform, const AppState& state, const ShareSlot& slot,
+             CycleFaults& faults) {
   const int machines = state.NumberOfMachines;
   for (int m = 1; m <= machines; ++m) {
     if (m > MaxMachines) {
@@ -66,8 +87,11 @@ void Publish(Platform& platform, const AppState& state, const ShareSlot& slot) {
     }
     for (int r = 1; r <= ReferencesPerMachine; ++r) {
       if (!LiesOnShare(platform, state.Reference[m - 1][r - 1], slot.NetAddress)) continue;
-      ProfileWrite(platform, slot.NetOK ? L"true" : L"false", Numbered(L"Machine", m),
-                   Numbered(L"NetOK", r), state.StatusIniPath);
+      const SystemResult written =
+          ProfileWrite(platform, slot.NetOK ? L"true" : L"false", Numbered(L"Machine", m),
+                       Numbered(L"NetOK", r), state.StatusIniPath);
+      if (!written.Succeeded() && faults.firstWriteFailure.Succeeded())
+        faults.firstWriteFailure = written;
     }
   }
 }
@@ -81,18 +105,43 @@ bool LiesOnShare(Platform& platform, const std::wstring& reference,
                                                platform.UpperCase(netAddress)) == 0;
 }
 
-void CheckShares(Platform& platform, AppState& state) {
+bool IsLogonFailure(std::uint32_t error) {
+  return std::find(std::begin(LogonErrors), std::end(LogonErrors), error) != std::end(LogonErrors);
+}
+
+std::wstring ReasonLine(const SystemResult& result, const std::wstring& password) {
+  std::wstring reason = result.reason;
+  if (!password.empty()) {
+    for (std::size_t at = reason.find(password); at != std::wstring::npos;
+         at = reason.find(password, at + 3)) {
+      reason.replace(at, password.size(), L"***");
+    }
+  }
+  if (reason.size() > MaxReasonLength) reason = reason.substr(0, MaxReasonLength - 3) + L"...";
+  return L"  error " + std::to_wstring(result.error) + L": " + reason;
+}
+
+int CheckShares(Platform& platform, AppState& state, CycleKind kind) {
   platform.EnableExitButton(false);
   platform.EnableTimer(TimerId::UpdateTimer, false);
-  int faults = 0;
+  CycleFaults faults;
   for (ShareSlot& slot : state.Shares) {
     if (slot.NetAddress.empty()) continue;
-    TestAndConnect(platform, slot, faults);
-    Publish(platform, state, slot);
+    if (kind == CycleKind::Retry && slot.LogonFailed) continue;
+    TestAndConnect(platform, state, slot, faults);
+    Publish(platform, state, slot, faults);
   }
-  LogMessage(platform, L"Checking ready " + std::to_wstring(faults) + L" faults");
+  if (!faults.firstWriteFailure.Succeeded()) {
+    Guarded([&] {
+      LogMessage(platform, state,
+                 L"Fault by write: " + state.StatusIniPath + L": " +
+                     faults.firstWriteFailure.reason);
+    });
+  }
+  LogMessage(platform, state, L"Checking ready " + std::to_wstring(faults.count) + L" faults");
   platform.EnableTimer(TimerId::UpdateTimer, true);
   platform.EnableExitButton(true);
+  return faults.retryable;
 }
 
 }  // namespace vt

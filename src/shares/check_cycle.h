@@ -9,12 +9,26 @@
 
 namespace vt {
 
+// A scheduled cycle checks every share; an early retry after faults leaves alone the
+// shares whose last connect failed for a logon reason.
+enum class CycleKind { Scheduled, Retry };
+
 // One pass over the five share slots. Disables "Exit" and the update timer while it
-// runs and enables them again when it ends.
-void CheckShares(Platform& platform, AppState& state);
+// runs and enables them again when it ends. Returns the faults that an early retry
+// may mend (those not of a logon reason).
+int CheckShares(Platform& platform, AppState& state, CycleKind kind = CycleKind::Scheduled);
 
 // Whether `reference` lies on the share `netAddress`: longer than 3 characters,
 // beginning with "\\" and, upper-cased, beginning with the upper-cased address.
-bool LiesOnShare(Platform& platform, const std::wstring& reference, const std::wstring& netAddress);
+bool LiesOnShare(Platform& platform, const std::wstring& reference,
+                 const std::wstring& netAddress);
+
+// Whether a connect error means the account itself was refused (wrong user or
+// password, locked, disabled or expired): retrying at once could lock it out.
+bool IsLogonFailure(std::uint32_t error);
+
+// The line that gives a failure's reason: "  error 1326: The user name or password is
+// incorrect." The password never shows, and a very long text is cut to fit the list.
+std::wstring ReasonLine(const SystemResult& result, const std::wstring& password);
 
 }  // namespace vt

@@ -1,22 +1,54 @@
 #include "shares/check_schedule.h"
 
+#include <algorithm>
+
 #include "shares/check_cycle.h"
 
 namespace vt {
+
+namespace {
+
+// After a cycle: with faults that a retry may mend, the next try comes early, first
+// RetryAfterFaultSeconds after the cycle, then twice as long after each further cycle
+// with faults. A wait that reaches the interval is left to the ordinary schedule, and
+// a cycle without such faults returns to it.
+void ScheduleRetry(Platform& platform, AppState& state, int retryableFaults) {
+  const std::int32_t intervalSeconds = std::int32_t{state.UpdateInterval} * 60;
+  std::int32_t wait = 0;
+  if (state.RetryAfterFaultSeconds > 0 && retryableFaults > 0) {
+    wait = state.RetryWaitSeconds == 0 ? state.RetryAfterFaultSeconds
+                                       : std::min(state.RetryWaitSeconds * 2, intervalSeconds);
+  }
+  state.RetryWaitSeconds = wait;
+  state.RetryCounter = 0;
+  platform.EnableTimer(TimerId::RetryTimer, wait > 0 && wait < intervalSeconds);
+}
+
+void RunCycle(Platform& platform, AppState& state, CycleKind kind) {
+  platform.EnableTimer(TimerId::RetryTimer, false);
+  ScheduleRetry(platform, state, CheckShares(platform, state, kind));
+}
+
+}  // namespace
 
 void OnStartTimer(Platform& platform, AppState& state) {
   // Disabled as soon as its tick arrives: the first cycle yields to pending events,
   // and a second tick must not start a nested cycle.
   platform.EnableTimer(TimerId::StartTimer, false);
-  CheckShares(platform, state);
+  RunCycle(platform, state, CycleKind::Scheduled);
 }
 
 void OnUpdateTimer(Platform& platform, AppState& state) {
   ++state.UpdateCounter;
   if (state.UpdateCounter >= state.UpdateInterval) {
     state.UpdateCounter = 0;
-    CheckShares(platform, state);
+    RunCycle(platform, state, CycleKind::Scheduled);
   }
+}
+
+void OnRetryTimer(Platform& platform, AppState& state) {
+  ++state.RetryCounter;
+  if (state.RetryCounter >= state.RetryWaitSeconds) RunCycle(platform, state, CycleKind::Retry);
 }
 
 }  // namespace vt

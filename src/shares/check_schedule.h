@@ -1,5 +1,6 @@
 // When check cycles run: once 50 ms after start-up, then UpdateInterval minutes after
-// the previous cycle ended.
+// the previous cycle ended; and, when RetryAfterFaultSeconds is set, early after a
+// cycle with faults, the wait doubling up to the interval.
 #pragma once
 
 #include "core/app_state.h"
@@ -12,5 +13,8 @@ void OnStartTimer(Platform& platform, AppState& state);
 
 // The one-minute tick: counts ticks and starts a cycle at the UpdateInterval-th.
 void OnUpdateTimer(Platform& platform, AppState& state);
+
+// The one-second tick of a pending early retry: starts it when its wait is over.
+void OnRetryTimer(Platform& platform, AppState& state);
 
 }  // namespace vt

@@ -21,6 +21,8 @@ const wchar_t* TimerName(TimerId id) {
       return L"UpdateTimer";
     case TimerId::WatchTimer:
       return L"WatchTimer";
+    case TimerId::RetryTimer:
+      return L"RetryTimer";
   }
   return L"?";
 }
@@ -33,6 +35,14 @@ ProgramError ListFull(const wchar_t* message) {
 std::wstring FolderOf(const std::wstring& path) {
   const std::size_t slash = path.rfind(L'\\');
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+SystemResult AccessDenied() {
+  return {5, L"Access is denied."};
+}
+
+SystemResult PathNotFound() {
+  return {3, L"The system cannot find the path specified."};
 }
 
 }  // namespace
@@ -210,6 +220,11 @@ std::wstring SimPlatform::TimeOfDay() {
   return text;
 }
 
+std::wstring SimPlatform::LocalDateTime() {
+  // The virtual clock starts on 2026-12-07; a run of days keeps that date.
+  return L"2026-12-07 " + TimeOfDay();
+}
+
 std::wstring SimPlatform::UpperCase(const std::wstring& text) {
   return UpperCaseText(text);
 }
@@ -326,16 +341,42 @@ std::int32_t SimPlatform::ProfileInt(const std::wstring& section, const std::wst
   return stored ? LeadingInteger(*stored) : defaultValue;
 }
 
-bool SimPlatform::ProfileWrite(const std::wstring& section, const std::wstring& key,
-                               const std::wstring& value, const std::wstring& file) {
+SystemResult SimPlatform::ProfileWrite(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& value, const std::wstring& file) {
   Record(L"ProfileWrite " + section + L" " + key + L" " + value + L" " + file);
-  if (failWrites_ || folders_.count(Key(FolderOf(file))) == 0) return false;
+  if (failWrites_) return AccessDenied();
+  if (folders_.count(Key(FolderOf(file))) == 0) return PathNotFound();
   const std::string old = File(file).value_or(std::string());
   auto updated =
       SetProfileValue(old, EncodeCp1252(section), EncodeCp1252(key), EncodeCp1252(value));
-  if (!updated) return false;
+  if (!updated) return {87, L"The parameter is incorrect."};
   files_[Key(file)] = *updated;
-  return true;
+  return {};
+}
+
+// --- text files ----------------------------------------------------------------
+
+std::optional<std::uint64_t> SimPlatform::FileSize(const std::wstring& file) {
+  const std::optional<std::string> content = File(file);
+  if (!content) return std::nullopt;
+  return content->size();
+}
+
+SystemResult SimPlatform::AppendToFile(const std::wstring& file, const std::wstring& text) {
+  if (failWrites_ || folders_.count(Key(file)) != 0) return AccessDenied();
+  if (folders_.count(Key(FolderOf(file))) == 0) return PathNotFound();
+  files_[Key(file)] += EncodeCp1252(text);
+  return {};
+}
+
+SystemResult SimPlatform::RenameFile(const std::wstring& from, const std::wstring& to) {
+  Record(L"RenameFile " + from + L" " + to);
+  auto found = files_.find(Key(from));
+  if (found == files_.end()) return {2, L"The system cannot find the file specified."};
+  if (folders_.count(Key(FolderOf(to))) == 0) return PathNotFound();
+  files_[Key(to)] = found->second;
+  files_.erase(Key(from));
+  return {};
 }
 
 // --- drives and connects -----------------------------------------------------
@@ -358,19 +399,19 @@ void SimPlatform::SetConnect(std::function<std::uint32_t(const ConnectCall&)> an
   SetConnect(
       [answer = std::move(answer)](const ConnectCall& call) {
         const std::uint32_t error = answer(call);
-        return ConnectResult{error,
+        return SystemResult{error,
                              error == 0 ? L"" : L"simulated error " + std::to_wstring(error)};
       },
       blocksFor);
 }
 
-void SimPlatform::SetConnect(std::function<ConnectResult(const ConnectCall&)> answer,
+void SimPlatform::SetConnect(std::function<SystemResult(const ConnectCall&)> answer,
                              Millis blocksFor) {
   connectAnswer_ = std::move(answer);
   connectBlocksFor_ = blocksFor;
 }
 
-ConnectResult SimPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
+SystemResult SimPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
                                         const std::wstring& user, const std::wstring& password) {
   // The password is not traced: nothing the program hands over may show it.
   Record(L"ConnectShare " + drive + L": " + share);

@@ -99,7 +99,7 @@ class SimPlatform final : public Platform {
   void SetDrive(const std::wstring& root, DriveScript script);  // root such as L"K:\\"
   // How connects answer: an error number (0 connects), or a whole result.
   void SetConnect(std::function<std::uint32_t(const ConnectCall&)> answer, Millis blocksFor = 0);
-  void SetConnect(std::function<ConnectResult(const ConnectCall&)> answer, Millis blocksFor = 0);
+  void SetConnect(std::function<SystemResult(const ConnectCall&)> answer, Millis blocksFor = 0);
   const std::vector<ConnectCall>& Connects() const { return connects_; }
 
   // Files are named by their Windows path, matched without regard to letter case, and
@@ -166,7 +166,7 @@ class SimPlatform final : public Platform {
 
   std::map<std::wstring, std::wstring> environment_;  // keyed upper-case
   std::map<std::wstring, DriveScript> drives_;        // keyed upper-case
-  std::function<ConnectResult(const ConnectCall&)> connectAnswer_;
+  std::function<SystemResult(const ConnectCall&)> connectAnswer_;
   Millis connectBlocksFor_ = 0;
   std::vector<ConnectCall> connects_;
   std::map<std::wstring, std::string> files_;  // keyed upper-case

@@ -1,11 +1,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/system_error.h"
+#include "portable/codepage.h"
 
 namespace vt::posix {
 
@@ -29,29 +31,43 @@ bool IsFolder(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-ConnectResult Failed(int error) {
-  return {static_cast<std::uint32_t>(error), ErrnoText(error)};
+// What a drive link refers to, as the station names it: "\\server\share" for a link
+// into dosdevices/unc, the host's folder otherwise.
+std::wstring HolderOf(const std::string& link) {
+  char target[4096] = {};
+  const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
+  if (length < 0) return L"a folder of this host";
+  const std::string path(target, static_cast<std::size_t>(length));
+  const std::size_t unc = path.rfind("unc/");
+  if (unc == std::string::npos || (unc > 0 && path[unc - 1] != '/')) return DecodeCp1252(path);
+  std::wstring share = L"\\\\" + DecodeCp1252(path.substr(unc + 4));
+  std::replace(share.begin(), share.end(), L'/', L'\\');
+  return share;
 }
 
 }  // namespace
 
 // A share is a folder under dosdevices/unc; connecting links the drive letter to it. The
 // user and the password are accepted as a router would take them, and never kept.
-ConnectResult PosixPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
+SystemResult PosixPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
                                           const std::wstring&, const std::wstring&) {
-  if (!IsDriveLetter(drive)) return Failed(EINVAL);
+  if (!IsDriveLetter(drive)) return ErrnoResult(EINVAL);
   const std::string link = HostPathOf(drive + L":");
   struct stat info {};
-  if (::lstat(link.c_str(), &info) == 0) return Failed(EEXIST);
-  if (!IsShareName(share)) return Failed(EINVAL);
+  if (::lstat(link.c_str(), &info) == 0) {
+    SystemResult inUse = ErrnoResult(EEXIST);
+    inUse.reason += L". " + drive + L": is connected to " + HolderOf(link);
+    return inUse;
+  }
+  if (!IsShareName(share)) return ErrnoResult(EINVAL);
   const std::string folder = HostPathOf(share);
-  if (folder.empty() || !IsFolder(folder)) return Failed(ENOENT);
+  if (folder.empty() || !IsFolder(folder)) return ErrnoResult(ENOENT);
   // Linked relative to dosdevices, as Wine links its drives, so the prefix may move.
   const std::string dosdevices = prefix_ + "/dosdevices/";
   const std::string target = folder.compare(0, dosdevices.size(), dosdevices) == 0
                                  ? folder.substr(dosdevices.size())
                                  : folder;
-  if (::symlink(target.c_str(), link.c_str()) != 0) return Failed(errno);
+  if (::symlink(target.c_str(), link.c_str()) != 0) return ErrnoResult(errno);
   return {};
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/system_error.h"
 #include "portable/codepage.h"
 #include "portable/profile_text.h"
 
@@ -40,6 +41,7 @@ bool WriteAll(int fd, const std::string& content) {
   while (written < content.size()) {
     const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;
     if (n <= 0) return false;
     written += static_cast<std::size_t>(n);
   }
@@ -76,10 +78,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return content;
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& content) {
+SystemResult ReplaceFileAtomically(const std::string& path, const std::string& content) {
   std::string temporary = FolderOf(path) + "/." + BaseOf(path) + ".XXXXXX";
   FileDescriptor file(::mkstemp(temporary.data()));
-  if (file.get() < 0) return false;
+  if (file.get() < 0) return ErrnoResult(errno);
   // Keep the permissions of the file being replaced; a new file gets the usual ones.
   struct stat old {};
   mode_t mode = 0644;
@@ -87,8 +89,10 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& content) 
   const bool ok = ::fchmod(file.get(), mode) == 0 && WriteAll(file.get(), content) &&
                   ::fsync(file.get()) == 0 && file.CloseChecked() &&
                   ::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temporary.c_str());
-  return ok;
+  if (ok) return {};
+  const int error = errno;
+  ::unlink(temporary.c_str());
+  return ErrnoResult(error);
 }
 
 std::optional<std::string> ReadProfileFileValue(const std::string& path, const std::string& section,
@@ -98,18 +102,18 @@ std::optional<std::string> ReadProfileFileValue(const std::string& path, const s
   return FindProfileValue(*content, section, key);
 }
 
-bool WriteProfileFileValue(const std::string& path, const std::string& section,
-                           const std::string& key, const std::string& value) {
+SystemResult WriteProfileFileValue(const std::string& path, const std::string& section,
+                                   const std::string& key, const std::string& value) {
   std::optional<std::string> content = ReadWholeFile(path);
   if (!content) {
     // A file that exists but cannot be read must not be replaced by a new one.
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) return false;
+    if (::stat(path.c_str(), &info) == 0) return ErrnoResult(EACCES);
     content = std::string();
   }
   const std::optional<std::string> updated = SetProfileValue(*content, section, key, value);
-  if (!updated) return false;
-  if (*updated == *content) return true;
+  if (!updated) return ErrnoResult(EINVAL);
+  if (*updated == *content) return {};
   return ReplaceFileAtomically(path, *updated);
 }
 
@@ -133,11 +137,12 @@ std::int32_t PosixPlatform::ProfileInt(const std::wstring& section, const std::w
   return stored ? LeadingInteger(*stored) : defaultValue;
 }
 
-bool PosixPlatform::ProfileWrite(const std::wstring& section, const std::wstring& key,
-                                 const std::wstring& value, const std::wstring& file) {
+SystemResult PosixPlatform::ProfileWrite(const std::wstring& section, const std::wstring& key,
+                                         const std::wstring& value, const std::wstring& file) {
   const std::string path = HostPathOf(file);
-  return !path.empty() &&
-         WriteProfileFileValue(path, EncodeCp1252(section), EncodeCp1252(key), EncodeCp1252(value));
+  if (path.empty()) return ErrnoResult(ENOENT);
+  return WriteProfileFileValue(path, EncodeCp1252(section), EncodeCp1252(key),
+                               EncodeCp1252(value));
 }
 
 }  // namespace vt::posix

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/platform.h"
 #include "portable/codepage.h"
 
 namespace vt::posix {
@@ -13,6 +14,11 @@ namespace vt::posix {
 // The system's text for an errno value.
 inline std::wstring ErrnoText(int error) {
   return DecodeCp1252(std::strerror(error));
+}
+
+// A failure as the platform interface reports it.
+inline SystemResult ErrnoResult(int error) {
+  return {static_cast<std::uint32_t>(error), ErrnoText(error)};
 }
 
 // Throws the program's error for `call` with errno and its text when `failed`.

@@ -200,6 +200,15 @@ std::wstring PosixPlatform::TimeOfDay() {
   return DecodeCp1252(text);
 }
 
+std::wstring PosixPlatform::LocalDateTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return DecodeCp1252(text);
+}
+
 std::wstring PosixPlatform::UpperCase(const std::wstring& text) {
   return UpperCaseText(text);
 }

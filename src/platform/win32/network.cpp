@@ -19,9 +19,28 @@ std::vector<char> Buffer(const std::wstring& text) {
   return buffer;
 }
 
+// The network provider's own code and text behind ERROR_EXTENDED_ERROR.
+SystemResult ProviderError() {
+  DWORD code = 0;
+  char text[512] = {};
+  char provider[256] = {};
+  if (::WNetGetLastErrorA(&code, text, sizeof text, provider, sizeof provider) != NO_ERROR) {
+    return {ERROR_EXTENDED_ERROR, SystemText(ERROR_EXTENDED_ERROR)};
+  }
+  return {code, Widen(text) + L" (" + Widen(provider) + L")"};
+}
+
+// What holds a drive letter that is in use; empty when the router does not say.
+std::wstring HolderOf(const std::wstring& drive) {
+  char remote[1024] = {};
+  DWORD length = sizeof remote;
+  if (::WNetGetConnectionA(Narrow(drive + L":").c_str(), remote, &length) != NO_ERROR) return {};
+  return Widen(remote);
+}
+
 }  // namespace
 
-ConnectResult Win32Platform::ConnectShare(const std::wstring& drive, const std::wstring& share,
+SystemResult Win32Platform::ConnectShare(const std::wstring& drive, const std::wstring& share,
                                           const std::wstring& user, const std::wstring& password) {
   std::vector<char> localName = Buffer(drive + L":");
   std::vector<char> remoteName = Buffer(share);
@@ -42,7 +61,14 @@ ConnectResult Win32Platform::ConnectShare(const std::wstring& drive, const std::
   const DWORD error =
       ::WNetAddConnection2A(&record, narrowPassword.c_str(), narrowUser.c_str(), CONNECT_REDIRECT);
   if (error == NO_ERROR) return {};
-  return {error, SystemText(error)};
+  if (error == ERROR_EXTENDED_ERROR) return ProviderError();
+  SystemResult failed{error, SystemText(error)};
+  // The program never unmaps anything; it says what holds the letter instead.
+  if (error == ERROR_ALREADY_ASSIGNED || error == ERROR_DEVICE_ALREADY_REMEMBERED) {
+    const std::wstring holder = HolderOf(drive);
+    if (!holder.empty()) failed.reason += L" " + drive + L": is connected to " + holder;
+  }
+  return failed;
 }
 
 }  // namespace vt::win32

@@ -19,10 +19,14 @@ std::int32_t Win32Platform::ProfileInt(const std::wstring& section, const std::w
       Narrow(section).c_str(), Narrow(key).c_str(), defaultValue, Narrow(file).c_str()));
 }
 
-bool Win32Platform::ProfileWrite(const std::wstring& section, const std::wstring& key,
-                                 const std::wstring& value, const std::wstring& file) {
-  return ::WritePrivateProfileStringA(Narrow(section).c_str(), Narrow(key).c_str(),
-                                      Narrow(value).c_str(), Narrow(file).c_str()) != 0;
+SystemResult Win32Platform::ProfileWrite(const std::wstring& section, const std::wstring& key,
+                                         const std::wstring& value, const std::wstring& file) {
+  if (::WritePrivateProfileStringA(Narrow(section).c_str(), Narrow(key).c_str(),
+                                   Narrow(value).c_str(), Narrow(file).c_str())) {
+    return {};
+  }
+  const DWORD error = ::GetLastError();
+  return {error, SystemText(error)};
 }
 
 }  // namespace vt::win32

@@ -257,6 +257,15 @@ std::wstring Win32Platform::TimeOfDay() {
   return text;
 }
 
+std::wstring Win32Platform::LocalDateTime() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  wchar_t text[32] = {};
+  ::wsprintfW(text, L"%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+              now.wMinute, now.wSecond);
+  return text;
+}
+
 std::wstring Win32Platform::UpperCase(const std::wstring& text) {
   std::wstring upper(text);
   if (!upper.empty()) ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
