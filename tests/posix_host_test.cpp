@@ -43,6 +43,18 @@ TEST_F(Host, DrivesAndSharesMapOntoDosdevicesMatchingComponentsInAnyCase) {
   EXPECT_EQ(MapWindowsPath(prefix_, L"C:\\..\\..\\etc"), std::nullopt);
 }
 
+TEST_F(Host, DotAndDotDotResolveWithinTheDriveAsOnWindows) {
+  const std::string zembrik = prefix_ + "/dosdevices/c:/Zembrik";
+  EXPECT_EQ(MapWindowsPath(prefix_, L"C:\\Other\\..\\Zembrik"), zembrik);
+  EXPECT_EQ(MapWindowsPath(prefix_, L"C:\\.\\Zembrik\\x\\..\\."), zembrik);
+  EXPECT_EQ(MapWindowsPath(prefix_, L"C:\\Zembrik\\..\\.."), std::nullopt);
+  EXPECT_EQ(MapWindowsPath(prefix_, L"\\\\fileserver\\docu\\x\\..\\Machine1"),
+            prefix_ + "/dosdevices/unc/FileServer/Docu/Machine1");
+  // A share's root is its server and its name: no ".." climbs above it.
+  EXPECT_EQ(MapWindowsPath(prefix_, L"\\\\fileserver\\docu\\..\\other"), std::nullopt);
+  EXPECT_EQ(MapWindowsPath(prefix_, L"\\\\..\\x\\y"), std::nullopt);
+}
+
 TEST_F(Host, ADriveRootListsAVisibleEntryOrNothingOrFails) {
   PosixPlatform host(prefix_);
   ASSERT_EQ(::symlink("unc/FileServer/Docu", (prefix_ + "/dosdevices/k:").c_str()), 0);

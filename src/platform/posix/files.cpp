@@ -23,8 +23,8 @@ SystemResult PosixPlatform::AppendToFile(const std::wstring& file, const std::ws
   const std::string path = HostPathOf(file);
   if (path.empty()) return ErrnoResult(ENOENT);
   // Never blocked by what is not a plain file (a FIFO, say), never through a link.
-  const int fd =
-      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644);
+  const int fd = ::open(path.c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return ErrnoResult(errno);
   struct stat info {};
   SystemResult result;
@@ -36,7 +36,8 @@ SystemResult PosixPlatform::AppendToFile(const std::wstring& file, const std::ws
     const std::string bytes = EncodeCp1252(text);
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) result = ErrnoResult(errno);
-    if (written >= 0 && static_cast<std::size_t>(written) < bytes.size()) result = ErrnoResult(ENOSPC);
+    if (written >= 0 && static_cast<std::size_t>(written) < bytes.size())
+      result = ErrnoResult(ENOSPC);
   }
   ::close(fd);
   return result;

@@ -50,7 +50,7 @@ std::wstring HolderOf(const std::string& link) {
 // A share is a folder under dosdevices/unc; connecting links the drive letter to it. The
 // user and the password are accepted as a router would take them, and never kept.
 SystemResult PosixPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
-                                          const std::wstring&, const std::wstring&) {
+                                         const std::wstring&, const std::wstring&) {
   if (!IsDriveLetter(drive)) return ErrnoResult(EINVAL);
   const std::string link = HostPathOf(drive + L":");
   struct stat info {};

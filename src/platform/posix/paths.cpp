@@ -41,18 +41,31 @@ std::string Child(const std::string& folder, const std::string& name) {
   return found;
 }
 
-std::vector<std::string> Components(const std::string& path) {
+// The components of a path after its drive, with "." and ".." resolved as Windows
+// resolves them, by the text alone. The first `rootParts` components are the root (a
+// share's server and name); nothing when a ".." would climb above it.
+std::optional<std::vector<std::string>> Components(const std::string& path, std::size_t rootParts) {
   std::vector<std::string> parts;
   std::string part;
-  for (char c : path) {
-    if (c == '\\' || c == '/') {
-      if (!part.empty() && part != ".") parts.push_back(part);
-      part.clear();
-    } else {
-      part.push_back(c);
+  auto take = [&parts, rootParts](const std::string& name) {
+    if (name.empty() || name == ".") return true;
+    if (name != "..") {
+      parts.push_back(name);
+      return true;
     }
+    if (parts.size() <= rootParts) return false;
+    parts.pop_back();
+    return true;
+  };
+  for (char c : path) {
+    if (c != '\\' && c != '/') {
+      part.push_back(c);
+      continue;
+    }
+    if (!take(part)) return std::nullopt;
+    part.clear();
   }
-  if (!part.empty() && part != ".") parts.push_back(part);
+  if (!take(part)) return std::nullopt;
   return parts;
 }
 
@@ -62,6 +75,7 @@ std::optional<std::string> MapWindowsPath(const std::string& prefix, const std::
   const std::string bytes = EncodeCp1252(path);
   std::string host = prefix + "/dosdevices";
   std::string rest;
+  std::size_t rootParts = 0;
   if (bytes.size() >= 2 && bytes[1] == ':' &&
       ((bytes[0] >= 'A' && bytes[0] <= 'Z') || (bytes[0] >= 'a' && bytes[0] <= 'z'))) {
     // Wine names its drive folders in small letters: "x:".
@@ -70,13 +84,13 @@ std::optional<std::string> MapWindowsPath(const std::string& prefix, const std::
   } else if (bytes.size() > 2 && bytes[0] == '\\' && bytes[1] == '\\') {
     host = Child(host, "unc");
     rest = bytes.substr(2);
+    rootParts = 2;
   } else {
     return std::nullopt;
   }
-  for (const std::string& part : Components(rest)) {
-    if (part == "..") return std::nullopt;  // never leave the prefix
-    host = Child(host, part);
-  }
+  const std::optional<std::vector<std::string>> parts = Components(rest, rootParts);
+  if (!parts) return std::nullopt;  // never above the drive's root: never out of the prefix
+  for (const std::string& part : *parts) host = Child(host, part);
   return host;
 }
 

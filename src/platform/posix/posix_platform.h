@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/platform.h"
+#include "platform/posix/log_output.h"
 #include "platform/timer_table.h"
 
 namespace vt::posix {
@@ -38,6 +41,7 @@ class PosixPlatform final : public Platform {
   TwipsSize outer_{};
   bool errorReported_ = false;
   bool echoLog_ = true;
+  LogOutput output_{STDOUT_FILENO};
 };
 
 }  // namespace vt::posix

@@ -62,7 +62,9 @@ std::string BaseOf(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Opened without waiting (a FIFO has no writer to wait for) and read only when it is
+  // a plain file: anything else reads as missing.
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (file.get() < 0) return std::nullopt;
   struct stat info {};
   if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
@@ -141,8 +143,7 @@ SystemResult PosixPlatform::ProfileWrite(const std::wstring& section, const std:
                                          const std::wstring& value, const std::wstring& file) {
   const std::string path = HostPathOf(file);
   if (path.empty()) return ErrnoResult(ENOENT);
-  return WriteProfileFileValue(path, EncodeCp1252(section), EncodeCp1252(key),
-                               EncodeCp1252(value));
+  return WriteProfileFileValue(path, EncodeCp1252(section), EncodeCp1252(key), EncodeCp1252(value));
 }
 
 }  // namespace vt::posix

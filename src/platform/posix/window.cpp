@@ -1,6 +1,6 @@
 // The window system of the POSIX host is the terminal: each new log line goes to
-// standard output as it is logged, timers run on the monotonic clock, and SIGINT and
-// SIGTERM are the window's teardown.
+// standard output as it is logged, timers run on the monotonic clock, and SIGINT,
+// SIGTERM and SIGHUP are the window's teardown.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -13,6 +13,7 @@
 
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/process.h"
 #include "platform/posix/system_error.h"
 #include "platform/window_frame.h"
 #include "portable/case_fold.h"
@@ -24,36 +25,10 @@ namespace {
 
 constexpr WindowHandle ConsoleWindow = 1;
 
-// The signal handler only writes a byte; the event loop and DoEvents read it.
-int signalPipe[2] = {-1, -1};
-
-extern "C" void OnTeardownSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
-}
-
-void InstallTeardownSignals() {
-  if (signalPipe[0] >= 0) return;  // once per process
-  ThrowErrnoIf(::pipe(signalPipe) != 0, L"pipe");
-  for (int fd : signalPipe) {
-    ThrowErrnoIf(::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK) != 0, L"fcntl");
-  }
-  struct sigaction action {};
-  action.sa_handler = OnTeardownSignal;
-  sigemptyset(&action.sa_mask);
-  ThrowErrnoIf(::sigaction(SIGINT, &action, nullptr) != 0, L"sigaction");
-  ThrowErrnoIf(::sigaction(SIGTERM, &action, nullptr) != 0, L"sigaction");
-}
-
 std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-bool TeardownSignalled() {
-  char byte = 0;
-  return signalPipe[0] >= 0 && ::read(signalPipe[0], &byte, 1) == 1;
 }
 
 // Terminal output is UTF-8.
@@ -115,10 +90,7 @@ void PosixPlatform::ListSetItem(int index, const std::wstring& text) {
   if (index < 0 || static_cast<std::size_t>(index) >= items_.size()) return;
   items_[static_cast<std::size_t>(index)] = text;
   // Item 0 takes each new log line; the others only move down.
-  if (index == 0 && echoLog_) {
-    std::fputs((Utf8(text) + "\n").c_str(), stdout);
-    std::fflush(stdout);
-  }
+  if (index == 0 && echoLog_) output_.WriteLine(Utf8(text));
 }
 
 void PosixPlatform::EnableExitButton(bool) {}
@@ -148,8 +120,8 @@ void PosixPlatform::RunEventLoop() {
   for (;;) {
     const std::optional<TimerId> next = timers_.Earliest();
     const std::int64_t wait = next ? timers_.DueAt(*next) - NowMs() : LongestWaitMs;
-    pollfd signal{signalPipe[0], POLLIN, 0};
-    ::poll(&signal, signalPipe[0] >= 0 ? 1 : 0,
+    pollfd signal{TeardownSignalDescriptor(), POLLIN, 0};
+    ::poll(&signal, signal.fd >= 0 ? 1 : 0,
            static_cast<int>(std::clamp<std::int64_t>(wait, 0, LongestWaitMs)));
     DoEvents();
   }
@@ -182,13 +154,12 @@ WindowHandle PosixPlatform::FindWindowByTitle(const std::wstring&) {
 }
 
 void PosixPlatform::EndProcess() {
-  std::fflush(nullptr);
   std::_Exit(errorReported_ ? 1 : 0);
 }
 
 void PosixPlatform::ReportUncaughtError(const std::wstring& message) {
   errorReported_ = true;
-  std::fputs(("Vodu Tavisto: " + Utf8(message) + "\n").c_str(), stderr);
+  LogOutput(STDERR_FILENO).WriteLine("Vodu Tavisto: " + Utf8(message));
 }
 
 std::wstring PosixPlatform::TimeOfDay() {

@@ -1,0 +1,26 @@
+// Standard output as the native host's log, written so that it never stops the
+// program: a line the output cannot take at once is dropped and counted, and the
+// count is written once the output takes lines again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vt::posix {
+
+class LogOutput {
+ public:
+  explicit LogOutput(int fd) : fd_(fd) {}
+
+  // Writes `line` and a line break, or drops it.
+  void WriteLine(const std::string& line);
+  std::uint64_t Dropped() const { return dropped_; }
+
+ private:
+  bool TryWrite(const std::string& bytes);
+
+  int fd_;
+  std::uint64_t dropped_ = 0;
+};
+
+}  // namespace vt::posix
