@@ -152,9 +152,14 @@ class Platform {
   // `defaultValue` when the key is missing.
   virtual std::int32_t ProfileInt(const std::wstring& section, const std::wstring& key,
                                   std::int32_t defaultValue, const std::wstring& file) = 0;
-  // Writes (adds or replaces) the entry; a failure says why nothing was written.
+  // Writes (adds or replaces) the entry; a failure says why nothing was written. A
+  // service may hold writes back and make them together, atomically: at the latest
+  // at CommitProfileWrites, at the next DoEvents and when the process ends.
   virtual SystemResult ProfileWrite(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& value, const std::wstring& file) = 0;
+  // Makes the writes held back; the first failure of any write made since the last
+  // call, when there was one.
+  virtual SystemResult CommitProfileWrites() = 0;
 
   // --- text files ----------------------------------------------------------
   // The size in bytes of a file; nothing when there is no such file.

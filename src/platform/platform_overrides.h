@@ -32,6 +32,7 @@ std::int32_t ProfileInt(const std::wstring& section, const std::wstring& key,
                         std::int32_t defaultValue, const std::wstring& file) override;
 SystemResult ProfileWrite(const std::wstring& section, const std::wstring& key,
                           const std::wstring& value, const std::wstring& file) override;
+SystemResult CommitProfileWrites() override;
 std::optional<std::uint64_t> FileSize(const std::wstring& file) override;
 SystemResult AppendToFile(const std::wstring& file, const std::wstring& text) override;
 SystemResult RenameFile(const std::wstring& from, const std::wstring& to) override;

@@ -131,6 +131,10 @@ int CheckShares(Platform& platform, AppState& state, CycleKind kind) {
     TestAndConnect(platform, state, slot, faults);
     Publish(platform, state, slot, faults);
   }
+  // The cycle's writes are published together before anything else can run.
+  const SystemResult committed = platform.CommitProfileWrites();
+  if (!committed.Succeeded() && faults.firstWriteFailure.Succeeded())
+    faults.firstWriteFailure = committed;
   if (!faults.firstWriteFailure.Succeeded()) {
     Guarded([&] {
       LogMessage(platform, state,

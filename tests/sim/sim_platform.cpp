@@ -319,26 +319,27 @@ void SimPlatform::AddFolder(const std::wstring& path) {
   folders_[Key(path)] = true;
 }
 
-std::optional<std::string> SimPlatform::StoredValue(const std::wstring& section,
-                                                    const std::wstring& key,
-                                                    const std::wstring& file) const {
+std::optional<std::wstring> SimPlatform::StoredValue(const std::wstring& section,
+                                                     const std::wstring& key,
+                                                     const std::wstring& file) const {
   const std::optional<std::string> content = File(file);
   if (!content) return std::nullopt;
-  return FindProfileValue(*content, EncodeCp1252(section), EncodeCp1252(key));
+  const ProfileText text = DecodeProfileFile(*content);
+  return ProfileDocument(text.text, text.encoding).Find(section, key);
 }
 
 std::wstring SimPlatform::ProfileString(const std::wstring& section, const std::wstring& key,
                                         const std::wstring& file, std::size_t maxLength) {
   Record(L"ProfileString " + section + L" " + key + L" " + file);
-  const std::optional<std::string> stored = StoredValue(section, key, file);
-  return stored ? DecodeCp1252(*stored).substr(0, maxLength) : std::wstring();
+  return StoredValue(section, key, file).value_or(std::wstring()).substr(0, maxLength);
 }
 
 std::int32_t SimPlatform::ProfileInt(const std::wstring& section, const std::wstring& key,
                                      std::int32_t defaultValue, const std::wstring& file) {
   Record(L"ProfileInt " + section + L" " + key + L" " + file);
-  const std::optional<std::string> stored = StoredValue(section, key, file);
-  return stored ? LeadingInteger(*stored) : defaultValue;
+  const std::optional<std::wstring> stored = StoredValue(section, key, file);
+  if (!stored) return defaultValue;
+  return ProfileInteger(*stored).value_or(defaultValue);
 }
 
 SystemResult SimPlatform::ProfileWrite(const std::wstring& section, const std::wstring& key,
@@ -346,11 +347,16 @@ SystemResult SimPlatform::ProfileWrite(const std::wstring& section, const std::w
   Record(L"ProfileWrite " + section + L" " + key + L" " + value + L" " + file);
   if (failWrites_) return AccessDenied();
   if (folders_.count(Key(FolderOf(file))) == 0) return PathNotFound();
-  const std::string old = File(file).value_or(std::string());
-  auto updated =
-      SetProfileValue(old, EncodeCp1252(section), EncodeCp1252(key), EncodeCp1252(value));
-  if (!updated) return {87, L"The parameter is incorrect."};
-  files_[Key(file)] = *updated;
+  const ProfileText text = DecodeProfileFile(File(file).value_or(std::string()));
+  ProfileDocument document(text.text, text.encoding);
+  if (!document.Set(section, key, value)) return {87, L"The parameter is incorrect."};
+  files_[Key(file)] = EncodeProfileFile(document.Text(), document.Encoding());
+  return {};
+}
+
+// Writes are made at once: nothing is held back.
+SystemResult SimPlatform::CommitProfileWrites() {
+  Record(L"CommitProfileWrites");
   return {};
 }
 
@@ -399,8 +405,7 @@ void SimPlatform::SetConnect(std::function<std::uint32_t(const ConnectCall&)> an
   SetConnect(
       [answer = std::move(answer)](const ConnectCall& call) {
         const std::uint32_t error = answer(call);
-        return SystemResult{error,
-                             error == 0 ? L"" : L"simulated error " + std::to_wstring(error)};
+        return SystemResult{error, error == 0 ? L"" : L"simulated error " + std::to_wstring(error)};
       },
       blocksFor);
 }
@@ -412,7 +417,7 @@ void SimPlatform::SetConnect(std::function<SystemResult(const ConnectCall&)> ans
 }
 
 SystemResult SimPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
-                                        const std::wstring& user, const std::wstring& password) {
+                                       const std::wstring& user, const std::wstring& password) {
   // The password is not traced: nothing the program hands over may show it.
   Record(L"ConnectShare " + drive + L": " + share);
   ConnectCall call{now_, drive, share, user, password};

@@ -137,8 +137,8 @@ class SimPlatform final : public Platform {
     if (keepRecords_) trace_.push_back(line);
   }
   static std::wstring Key(const std::wstring& path);
-  std::optional<std::string> StoredValue(const std::wstring& section, const std::wstring& key,
-                                         const std::wstring& file) const;
+  std::optional<std::wstring> StoredValue(const std::wstring& section, const std::wstring& key,
+                                          const std::wstring& file) const;
 
   Millis now_ = 0;
   bool ended_ = false;

@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/log_output.h"
+#include "platform/posix/profile_store.h"
 #include "platform/timer_table.h"
 
 namespace vt::posix {
@@ -31,6 +32,9 @@ class PosixPlatform final : public Platform {
  private:
   // Runs the teardown when SIGINT or SIGTERM has come.
   void HandleTeardownSignal();
+  // Makes the profile writes held back so far, before anything else can happen; a
+  // failure is kept for the next CommitProfileWrites.
+  void CommitHeldBackWrites();
 
   std::string prefix_;
   WindowEvents* events_ = nullptr;
@@ -42,6 +46,8 @@ class PosixPlatform final : public Platform {
   bool errorReported_ = false;
   bool echoLog_ = true;
   LogOutput output_{STDOUT_FILENO};
+  ProfileStore profiles_;
+  SystemResult commitFailure_;
 };
 
 }  // namespace vt::posix

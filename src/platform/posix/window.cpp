@@ -104,6 +104,7 @@ void PosixPlatform::HandleTeardownSignal() {
 }
 
 void PosixPlatform::DoEvents() {
+  CommitHeldBackWrites();
   HandleTeardownSignal();
   // Each timer that is due ticks once; a tick's handler may enable or disable others.
   for (int t = 0; t < TimerCount; ++t) {
@@ -124,6 +125,7 @@ void PosixPlatform::RunEventLoop() {
     ::poll(&signal, signal.fd >= 0 ? 1 : 0,
            static_cast<int>(std::clamp<std::int64_t>(wait, 0, LongestWaitMs)));
     DoEvents();
+    CommitHeldBackWrites();
   }
 }
 
@@ -154,6 +156,7 @@ WindowHandle PosixPlatform::FindWindowByTitle(const std::wstring&) {
 }
 
 void PosixPlatform::EndProcess() {
+  CommitHeldBackWrites();
   std::_Exit(errorReported_ ? 1 : 0);
 }
 

@@ -29,4 +29,9 @@ SystemResult Win32Platform::ProfileWrite(const std::wstring& section, const std:
   return {error, SystemText(error)};
 }
 
+// The system's service writes every entry as it is asked to: nothing is held back.
+SystemResult Win32Platform::CommitProfileWrites() {
+  return {};
+}
+
 }  // namespace vt::win32
