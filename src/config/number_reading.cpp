@@ -24,13 +24,6 @@ std::wstring WithoutBlanks(const std::wstring& text) {
   return compact;
 }
 
-int DigitValue(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  return 99;
-}
-
 // &H and &O numbers are whole numbers of 16 bits when they fit four hex digits (or
 // 0xFFFF), else of 32 bits; so &HFFFF is -1. Longer ones cannot be read.
 double ReadRadixNumber(const std::wstring& digits, int radix) {

@@ -2,6 +2,7 @@
 
 #include "portable/case_fold.h"
 #include "portable/codepage.h"
+#include "portable/text_rules.h"
 
 namespace vt {
 
@@ -58,13 +59,6 @@ std::wstring Unquoted(const std::wstring& value) {
     return value.substr(1, value.size() - 2);
   }
   return value;
-}
-
-int DigitValue(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'z') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'Z') return c - L'A' + 10;
-  return 99;
 }
 
 void AppendUtf16(std::string& bytes, std::uint32_t unit) {

@@ -15,6 +15,13 @@ std::wstring TrimTrailingSpaces(const std::wstring& text) {
   return last == std::wstring::npos ? std::wstring() : text.substr(0, last + 1);
 }
 
+int DigitValue(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'z') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'Z') return c - L'A' + 10;
+  return 99;
+}
+
 double RoundHalfEven(double value) {
   if (!std::isfinite(value)) return value;
   const double below = std::floor(value);

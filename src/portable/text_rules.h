@@ -10,6 +10,10 @@ std::wstring TrimSpaces(const std::wstring& text);
 // Without the spaces at the end.
 std::wstring TrimTrailingSpaces(const std::wstring& text);
 
+// The value of a digit in any base up to 36 ("0"-"9", then "a"-"z" in either case);
+// 99 for a character that is no digit.
+int DigitValue(wchar_t c);
+
 // The nearest whole number, halves to the even neighbour (2.5 gives 2, 3.5 gives 4).
 // Infinities and NaN come back as they are.
 double RoundHalfEven(double value);

@@ -32,7 +32,7 @@ SystemResult PosixPlatform::ProfileWrite(const std::wstring& section, const std:
 
 SystemResult PosixPlatform::CommitProfileWrites() {
   CommitHeldBackWrites();
-  const SystemResult first = commitFailure_;
+  SystemResult first = commitFailure_;
   commitFailure_ = {};
   return first;
 }

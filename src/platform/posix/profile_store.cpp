@@ -92,7 +92,7 @@ void RemoveLeftoverTemporaries(const std::string& folder, const std::string& bas
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
     if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
-      ProfileFileCalls().unlink((folder + "/" + name).c_str());
+      ProfileFileCalls().unlink((folder + "/").append(name).c_str());
     }
   }
   ::closedir(dir);

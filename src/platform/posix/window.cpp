@@ -50,6 +50,16 @@ std::string Utf8(const std::wstring& text) {
   return out;
 }
 
+// The current local time in a strftime format.
+std::wstring LocalTimeAs(const char* format) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, format, &local);
+  return DecodeCp1252(text);
+}
+
 }  // namespace
 
 PosixPlatform::PosixPlatform(std::string prefix, bool echoLog)
@@ -166,21 +176,11 @@ void PosixPlatform::ReportUncaughtError(const std::wstring& message) {
 }
 
 std::wstring PosixPlatform::TimeOfDay() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%H:%M:%S", &local);
-  return DecodeCp1252(text);
+  return LocalTimeAs("%H:%M:%S");
 }
 
 std::wstring PosixPlatform::LocalDateTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return DecodeCp1252(text);
+  return LocalTimeAs("%Y-%m-%d %H:%M:%S");
 }
 
 std::wstring PosixPlatform::UpperCase(const std::wstring& text) {
