@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (Same(otherSection, section) && Same(otherKey, key)) continue;
     if (after.Find(otherSection, otherKey) != before.Find(otherSection, otherKey)) std::abort();
   }
-  // What is written to the file reads back as the document held it.
+  // What is written to the file reads back as it was held in memory.
   const vt::ProfileText written =
       vt::DecodeProfileFile(vt::EncodeProfileFile(after.Text(), after.Encoding()));
   if (written.encoding != file.encoding) std::abort();
