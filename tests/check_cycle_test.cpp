@@ -151,9 +151,11 @@ TEST_F(CheckCycle, AConnectThatCannotBeMadeAtAllCountsAsAFault) {
   RunFirstCycle();
   EXPECT_THAT(
       station_.Messages(),
-      ElementsAre(L"Initialisize", L"Checking: \\\\srv\\docu", L"Generate: \\\\srv\\docu",
-                  L"Fault by generate: \\\\srv\\docu",
-                  L"  error 1: the connect call could not be made", L"Checking ready 1 faults"));
+      ElementsAre(
+          L"Initialisize", L"Checking: \\\\srv\\docu", L"Generate: \\\\srv\\docu",
+          L"Fault by generate: \\\\srv\\docu",
+          L"  error 126: WNetAddConnection2A failed: 126 The specified module could not be found.",
+          L"Checking ready 1 faults"));
   EXPECT_EQ(Status("Machine1", "NetOK1"), "false");
   EXPECT_TRUE(station_.platform.ReportedErrors().empty());
 }

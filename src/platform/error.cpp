@@ -19,7 +19,9 @@ ProgramError Overflow(const std::wstring& detail) {
 
 ProgramError SystemCallFailed(const std::wstring& call, std::uint32_t error,
                               const std::wstring& text) {
-  return ProgramError(call + L" failed", std::to_wstring(error) + L" " + text);
+  ProgramError failure(call + L" failed", std::to_wstring(error) + L" " + text);
+  failure.systemError_ = error;
+  return failure;
 }
 
 }  // namespace vt

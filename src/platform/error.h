@@ -17,9 +17,14 @@ class ProgramError : public std::exception {
   // "name: detail", as the message box shows it.
   const std::wstring& Message() const noexcept { return message_; }
   const char* what() const noexcept override { return narrow_.c_str(); }
+  // The system's error number of a failed system call; 0 for the program's own errors.
+  std::uint32_t SystemError() const noexcept { return systemError_; }
 
  private:
+  friend ProgramError SystemCallFailed(const std::wstring&, std::uint32_t, const std::wstring&);
+
   std::wstring message_;
+  std::uint32_t systemError_ = 0;
   std::string narrow_;
 };
 

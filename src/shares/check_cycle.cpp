@@ -11,6 +11,9 @@ namespace vt {
 
 namespace {
 
+// The number given to a connect that failed for no system reason (ERROR_GEN_FAILURE).
+constexpr std::uint32_t UnknownError = 31;
+
 // The system's text is cut here, so a line still fits the log list.
 constexpr std::size_t MaxReasonLength = 160;
 
@@ -44,13 +47,16 @@ bool DrivePresent(Platform& platform, const ShareSlot& slot) {
   return present;
 }
 
-// A connect that cannot be made at all counts as failed, never as connected.
+// A connect that cannot be made at all counts as failed, never as connected; its
+// reason is the failure that stopped it.
 SystemResult Connect(Platform& platform, const ShareSlot& slot) {
-  SystemResult result{1, L"the connect call could not be made"};
-  Guarded([&] {
-    result = platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, slot.Password);
-  });
-  return result;
+  try {
+    return platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, slot.Password);
+  } catch (const ProgramError& error) {
+    return {error.SystemError() != 0 ? error.SystemError() : UnknownError, error.Message()};
+  } catch (const std::exception&) {
+    return {UnknownError, L"the connect call could not be made"};
+  }
 }
 
 // Tests the slot's drive and connects it when missing; sets NetOK.
@@ -137,9 +143,9 @@ int CheckShares(Platform& platform, AppState& state, CycleKind kind) {
     faults.firstWriteFailure = committed;
   if (!faults.firstWriteFailure.Succeeded()) {
     Guarded([&] {
-      LogMessage(platform, state,
-                 L"Fault by write: " + state.StatusIniPath + L": " +
-                     faults.firstWriteFailure.reason);
+      LogMessage(
+          platform, state,
+          L"Fault by write: " + state.StatusIniPath + L": " + faults.firstWriteFailure.reason);
     });
   }
   LogMessage(platform, state, L"Checking ready " + std::to_wstring(faults.count) + L" faults");
