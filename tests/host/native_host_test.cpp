@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -49,7 +50,10 @@ class NativeHost : public ::testing::Test {
  protected:
   void SetUp() override { station_ = NewStation(); }
   void TearDown() override {
-    for (pid_t pid : running_) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+    for (pid_t pid : running_) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
     for (const std::string& folder : folders_) {
       EXPECT_EQ(std::system(("rm -rf '" + folder + "'").c_str()), 0);
     }
