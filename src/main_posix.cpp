@@ -1,21 +1,11 @@
 // The program on a POSIX host: drives and shares under $WINEPREFIX/dosdevices, the log
 // on standard output, SIGINT, SIGTERM and SIGHUP as the window's teardown.
-#include <unistd.h>
-
 #include "app/main_window.h"
 #include "platform/error.h"
 #include "platform/posix/log_output.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/process.h"
-
-namespace {
-
-void SayOnStandardError(const std::string& text) {
-  vt::posix::LogOutput(STDERR_FILENO).WriteLine("Vodu Tavisto: " + text);
-}
-
-}  // namespace
 
 int main() {
   using namespace vt::posix;

@@ -16,8 +16,6 @@ constexpr CasePair GreekSingles[] = {
     {0x3CC, 0x38C}, {0x3CD, 0x38E}, {0x3CE, 0x38F}, {0x3C2, 0x3A3},
 };
 
-}  // namespace
-
 wchar_t UpperCaseChar(wchar_t c) {
   const auto u = static_cast<std::uint32_t>(static_cast<char32_t>(c));
   auto to = [](std::uint32_t v) { return static_cast<wchar_t>(v); };
@@ -46,6 +44,8 @@ wchar_t UpperCaseChar(wchar_t c) {
   if (u >= 0x450 && u <= 0x45F) return to(u - 0x50);
   return c;
 }
+
+}  // namespace
 
 std::wstring UpperCaseText(const std::wstring& text) {
   std::wstring upper(text);

@@ -7,7 +7,6 @@
 
 namespace vt {
 
-wchar_t UpperCaseChar(wchar_t c);
 std::wstring UpperCaseText(const std::wstring& text);
 
 }  // namespace vt

@@ -10,11 +10,6 @@ std::wstring TrimSpaces(const std::wstring& text) {
   return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
-std::wstring TrimTrailingSpaces(const std::wstring& text) {
-  const std::size_t last = text.find_last_not_of(L' ');
-  return last == std::wstring::npos ? std::wstring() : text.substr(0, last + 1);
-}
-
 int DigitValue(wchar_t c) {
   if (c >= L'0' && c <= L'9') return c - L'0';
   if (c >= L'a' && c <= L'z') return c - L'a' + 10;

@@ -7,8 +7,6 @@ namespace vt {
 
 // Without the spaces at either end (only U+0020: tabs stay).
 std::wstring TrimSpaces(const std::wstring& text);
-// Without the spaces at the end.
-std::wstring TrimTrailingSpaces(const std::wstring& text);
 
 // The value of a digit in any base up to 36 ("0"-"9", then "a"-"z" in either case);
 // 99 for a character that is no digit.

@@ -15,7 +15,7 @@ namespace vt::posix {
 std::optional<std::uint64_t> PosixPlatform::FileSize(const std::wstring& file) {
   struct stat info {};
   const std::string path = HostPathOf(file);
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) return std::nullopt;
+  if (path.empty() || ::lstat(path.c_str(), &info) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(info.st_size);
 }
 

@@ -38,4 +38,8 @@ void LogOutput::WriteLine(const std::string& line) {
   if (!TryWrite(line.substr(0, MaxLineBytes) + "\n")) ++dropped_;
 }
 
+void SayOnStandardError(const std::string& text) {
+  LogOutput(STDERR_FILENO).WriteLine("Vodu Tavisto: " + text);
+}
+
 }  // namespace vt::posix

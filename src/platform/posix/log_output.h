@@ -14,7 +14,6 @@ class LogOutput {
 
   // Writes `line` and a line break, or drops it.
   void WriteLine(const std::string& line);
-  std::uint64_t Dropped() const { return dropped_; }
 
  private:
   bool TryWrite(const std::string& bytes);
@@ -22,5 +21,8 @@ class LogOutput {
   int fd_;
   std::uint64_t dropped_ = 0;
 };
+
+// "Vodu Tavisto: " and the UTF-8 text on standard error, written as log lines are.
+void SayOnStandardError(const std::string& text);
 
 }  // namespace vt::posix

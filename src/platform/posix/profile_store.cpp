@@ -115,18 +115,33 @@ ProfileStore::Identity ProfileStore::IdentityOf(const struct stat& info) {
           static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec};
 }
 
+void ProfileStore::TakeContent(CachedFile& file, const std::string& bytes,
+                               const struct stat& info) {
+  const ProfileText text = DecodeProfileFile(bytes);
+  file.document = ProfileDocument(text.text, text.encoding);
+  ApplyHeldBack(file);
+  file.exists = true;
+  file.identity = IdentityOf(info);
+  file.mode = info.st_mode;
+}
+
+void ProfileStore::StartEmpty(CachedFile& file) {
+  file.document = ProfileDocument();
+  ApplyHeldBack(file);
+  file.exists = false;
+}
+
+void ProfileStore::ApplyHeldBack(CachedFile& file) {
+  for (const Edit& edit : file.heldBack) file.document.Set(edit.section, edit.key, edit.value);
+}
+
 int ProfileStore::Load(const std::string& path, CachedFile*& file) {
   const FileCalls& calls = ProfileFileCalls();
   file = &files_[path];
   struct stat info {};
   if (Retried([&] { return calls.lstat(path.c_str(), &info); }) != 0) {
     if (errno != ENOENT && errno != ENOTDIR) return errno;
-    if (file->exists) {
-      // The file went away: what is held back applies to a new, empty one.
-      *file = CachedFile{false, {}, 0, ProfileDocument(), std::move(file->heldBack)};
-      for (const Edit& edit : file->heldBack)
-        file->document.Set(edit.section, edit.key, edit.value);
-    }
+    if (file->exists) StartEmpty(*file);  // the file went away
     return 0;
   }
   // Never through a link, and only plain files: anything else is no profile file.
@@ -144,12 +159,7 @@ int ProfileStore::Load(const std::string& path, CachedFile*& file) {
   if (!S_ISREG(opened.st_mode)) return EINVAL;
   std::string bytes;
   if (!ReadAll(fd.get(), bytes)) return errno;
-  const ProfileText text = DecodeProfileFile(bytes);
-  file->document = ProfileDocument(text.text, text.encoding);
-  for (const Edit& edit : file->heldBack) file->document.Set(edit.section, edit.key, edit.value);
-  file->exists = true;
-  file->identity = IdentityOf(opened);
-  file->mode = opened.st_mode;
+  TakeContent(*file, bytes, opened);
   return 0;
 }
 
@@ -228,17 +238,10 @@ SystemResult ProfileStore::ReplaceOnce(const std::string& path, CachedFile& file
       // what it holds now, so its change is kept.
       std::string bytes;
       if (!ReadAll(target.get(), bytes)) return ErrnoResult(errno);
-      const ProfileText text = DecodeProfileFile(bytes);
-      file.document = ProfileDocument(text.text, text.encoding);
-      for (const Edit& edit : file.heldBack) file.document.Set(edit.section, edit.key, edit.value);
-      file.exists = true;
-      file.identity = IdentityOf(before);
-      file.mode = before.st_mode;
+      TakeContent(file, bytes, before);
     }
   } else if (file.exists) {
-    file.document = ProfileDocument();
-    for (const Edit& edit : file.heldBack) file.document.Set(edit.section, edit.key, edit.value);
-    file.exists = false;
+    StartEmpty(file);  // the file went away since we read it
   }
 
   const std::string folder = FolderOf(path);

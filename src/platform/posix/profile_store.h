@@ -70,6 +70,11 @@ class ProfileStore {
   };
 
   static Identity IdentityOf(const struct stat& info);
+  // The file as read from disk, with what is held back applied again on it.
+  static void TakeContent(CachedFile& file, const std::string& bytes, const struct stat& info);
+  // A file that is not there (any more): what is held back applies to an empty one.
+  static void StartEmpty(CachedFile& file);
+  static void ApplyHeldBack(CachedFile& file);
   // The cached file, read anew when it changed on disk (with held-back writes applied
   // again); an errno value when it exists but cannot be read.
   int Load(const std::string& path, CachedFile*& file);

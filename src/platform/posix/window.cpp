@@ -70,6 +70,7 @@ std::string PosixPlatform::HostPathOf(const std::wstring& windowsPath) const {
 }
 
 void PosixPlatform::CreateMainWindow(const WindowProperties& properties, WindowEvents& events) {
+  // main() installs them first thing; a host made without it gets them here.
   InstallTeardownSignals();
   events_ = &events;
   timers_.Configure(properties.timers);
@@ -172,7 +173,7 @@ void PosixPlatform::EndProcess() {
 
 void PosixPlatform::ReportUncaughtError(const std::wstring& message) {
   errorReported_ = true;
-  LogOutput(STDERR_FILENO).WriteLine("Vodu Tavisto: " + Utf8(message));
+  SayOnStandardError(Utf8(message));
 }
 
 std::wstring PosixPlatform::TimeOfDay() {

@@ -5,11 +5,6 @@ namespace vt::win32 {
 
 namespace {
 
-SystemResult LastError() {
-  const DWORD error = ::GetLastError();
-  return {error, SystemText(error)};
-}
-
 struct FileTraits {
   static HANDLE None() { return INVALID_HANDLE_VALUE; }
   static void Release(HANDLE file) { ::CloseHandle(file); }
@@ -27,19 +22,19 @@ std::optional<std::uint64_t> Win32Platform::FileSize(const std::wstring& file) {
 SystemResult Win32Platform::AppendToFile(const std::wstring& file, const std::wstring& text) {
   const File handle(::CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle.valid()) return LastError();
+  if (!handle.valid()) return LastFailure();
   const std::string bytes = Narrow(text);
   DWORD written = 0;
   if (!::WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                    nullptr)) {
-    return LastError();
+    return LastFailure();
   }
-  if (written < bytes.size()) return {ERROR_DISK_FULL, SystemText(ERROR_DISK_FULL)};
+  if (written < bytes.size()) return FailureOf(ERROR_DISK_FULL);
   return {};
 }
 
 SystemResult Win32Platform::RenameFile(const std::wstring& from, const std::wstring& to) {
-  if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError();
+  if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastFailure();
   return {};
 }
 

@@ -25,7 +25,7 @@ SystemResult ProviderError() {
   char text[512] = {};
   char provider[256] = {};
   if (::WNetGetLastErrorA(&code, text, sizeof text, provider, sizeof provider) != NO_ERROR) {
-    return {ERROR_EXTENDED_ERROR, SystemText(ERROR_EXTENDED_ERROR)};
+    return FailureOf(ERROR_EXTENDED_ERROR);
   }
   return {code, Widen(text) + L" (" + Widen(provider) + L")"};
 }
@@ -41,7 +41,7 @@ std::wstring HolderOf(const std::wstring& drive) {
 }  // namespace
 
 SystemResult Win32Platform::ConnectShare(const std::wstring& drive, const std::wstring& share,
-                                          const std::wstring& user, const std::wstring& password) {
+                                         const std::wstring& user, const std::wstring& password) {
   std::vector<char> localName = Buffer(drive + L":");
   std::vector<char> remoteName = Buffer(share);
   std::vector<char> comment = Buffer(ConnectionComment);
@@ -62,7 +62,7 @@ SystemResult Win32Platform::ConnectShare(const std::wstring& drive, const std::w
       ::WNetAddConnection2A(&record, narrowPassword.c_str(), narrowUser.c_str(), CONNECT_REDIRECT);
   if (error == NO_ERROR) return {};
   if (error == ERROR_EXTENDED_ERROR) return ProviderError();
-  SystemResult failed{error, SystemText(error)};
+  SystemResult failed = FailureOf(error);
   // The program never unmaps anything; it says what holds the letter instead.
   if (error == ERROR_ALREADY_ASSIGNED || error == ERROR_DEVICE_ALREADY_REMEMBERED) {
     const std::wstring holder = HolderOf(drive);

@@ -25,8 +25,7 @@ SystemResult Win32Platform::ProfileWrite(const std::wstring& section, const std:
                                    Narrow(value).c_str(), Narrow(file).c_str())) {
     return {};
   }
-  const DWORD error = ::GetLastError();
-  return {error, SystemText(error)};
+  return LastFailure();
 }
 
 // The system's service writes every entry as it is asked to: nothing is held back.

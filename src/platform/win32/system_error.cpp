@@ -45,6 +45,14 @@ std::wstring SystemText(DWORD error) {
   return last == std::wstring::npos ? std::wstring() : text.substr(0, last + 1);
 }
 
+SystemResult FailureOf(DWORD error) {
+  return {error, SystemText(error)};
+}
+
+SystemResult LastFailure() {
+  return FailureOf(::GetLastError());
+}
+
 void ThrowSystemError(const wchar_t* call, DWORD error) {
   throw SystemCallFailed(call, error, SystemText(error));
 }

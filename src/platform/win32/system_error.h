@@ -10,10 +10,17 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 namespace vt::win32 {
 
 // The system's text for an error number, in the user's language, on one line.
 std::wstring SystemText(DWORD error);
+
+// A failure as the platform interface reports it: the number and the system's text.
+SystemResult FailureOf(DWORD error);
+// The same for GetLastError().
+SystemResult LastFailure();
 
 // Raises the program's error for `call` with `error` and its text.
 [[noreturn]] void ThrowSystemError(const wchar_t* call, DWORD error);
