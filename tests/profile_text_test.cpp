@@ -247,15 +247,15 @@ TEST_F(ProfileAccess, OnlyTheWordTrueInAnyCaseIsTrue) {
   }
 }
 
-TEST_F(ProfileAccess, WritesTakeTheValueFirstAndTrimOnlySpaces) {
-  EXPECT_TRUE(ProfileWrite(platform_, L"  true  ", L"Machine1", L"NetOK1", L"C:\\Station\\new.ini")
+TEST_F(ProfileAccess, WritesTrimOnlySpacesFromTheValue) {
+  EXPECT_TRUE(ProfileWrite(platform_, L"Machine1", L"NetOK1", L"  true  ", L"C:\\Station\\new.ini")
                   .Succeeded());
   EXPECT_EQ(platform_.File(L"C:\\Station\\new.ini"), "[Machine1]\r\nNetOK1=true\r\n");
-  EXPECT_TRUE(ProfileWrite(platform_, L"\tx\t", L"Machine1", L"NetOK1", L"C:\\Station\\new.ini")
+  EXPECT_TRUE(ProfileWrite(platform_, L"Machine1", L"NetOK1", L"\tx\t", L"C:\\Station\\new.ini")
                   .Succeeded());
   EXPECT_EQ(platform_.File(L"C:\\Station\\new.ini"), "[Machine1]\r\nNetOK1=\tx\t\r\n");
   EXPECT_FALSE(
-      ProfileWrite(platform_, L"true", L"S", L"k", L"C:\\Missing\\folder.ini").Succeeded());
+      ProfileWrite(platform_, L"S", L"k", L"true", L"C:\\Missing\\folder.ini").Succeeded());
 }
 
 }  // namespace

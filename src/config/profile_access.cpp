@@ -20,9 +20,8 @@ bool ProfileReadBool(Platform& platform, const std::wstring& section, const std:
   return platform.UpperCase(ProfileRead(platform, section, key, file)) == L"TRUE";
 }
 
-SystemResult ProfileWrite(Platform& platform, const std::wstring& value,
-                          const std::wstring& section, const std::wstring& key,
-                          const std::wstring& file) {
+SystemResult ProfileWrite(Platform& platform, const std::wstring& section, const std::wstring& key,
+                          const std::wstring& value, const std::wstring& file) {
   return platform.ProfileWrite(section, key, TrimSpaces(value), file);
 }
 

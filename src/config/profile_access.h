@@ -22,9 +22,7 @@ std::int16_t ProfileReadInt(Platform& platform, const std::wstring& section,
 bool ProfileReadBool(Platform& platform, const std::wstring& section, const std::wstring& key,
                      const std::wstring& file);
 // Writes the value without its leading and trailing spaces; a failure says why.
-// Note the order: the value comes first.
-SystemResult ProfileWrite(Platform& platform, const std::wstring& value,
-                          const std::wstring& section, const std::wstring& key,
-                          const std::wstring& file);
+SystemResult ProfileWrite(Platform& platform, const std::wstring& section, const std::wstring& key,
+                          const std::wstring& value, const std::wstring& file);
 
 }  // namespace vt

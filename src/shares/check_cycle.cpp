@@ -94,8 +94,8 @@ void Publish(Platform& platform, const AppState& state, const ShareSlot& slot,
     for (int r = 1; r <= ReferencesPerMachine; ++r) {
       if (!LiesOnShare(platform, state.Reference[m - 1][r - 1], slot.NetAddress)) continue;
       const SystemResult written =
-          ProfileWrite(platform, slot.NetOK ? L"true" : L"false", Numbered(L"Machine", m),
-                       Numbered(L"NetOK", r), state.StatusIniPath);
+          ProfileWrite(platform, Numbered(L"Machine", m), Numbered(L"NetOK", r),
+                       slot.NetOK ? L"true" : L"false", state.StatusIniPath);
       if (!written.Succeeded() && faults.firstWriteFailure.Succeeded())
         faults.firstWriteFailure = written;
     }
