@@ -244,5 +244,28 @@ TEST_F(Diagnostics, OnlyLogonFailuresMeanNoEarlyRetryAtAll) {
   EXPECT_FALSE(station_.platform.TimerEnabled(TimerId::RetryTimer));
 }
 
+TEST_F(Diagnostics, TheKindTheHostGivesDecidesARefusedLogonNotItsNumber) {
+  // A host whose numbers are not Windows' (errno 86 is ESTRPIPE on Linux) must not be
+  // taken for a refused logon; a refusal with a number of its own must.
+  struct Case {
+    SystemResult answer;
+    int connectsIn9Minutes;
+  } cases[] = {
+      {{86, L"Streams pipe error", FailureKind::Other}, 6},  // the first and 5 retries
+      {{9001, L"the account was refused", FailureKind::LogonRefused}, 1},
+  };
+  for (const Case& c : cases) {
+    Station station;
+    station.Project("[Project]\r\nNumberOfMachines=0\r\n");
+    station.Customer(std::string("[NetAddress]\r\n") + OneShare +
+                     "[Tavisto]\r\nRetryAfterFaultSeconds=10\r\n");
+    station.platform.SetConnect([&](const ConnectCall&) { return c.answer; });
+    station.Start();
+    station.platform.RunFor(Minutes(9));
+    EXPECT_EQ(static_cast<int>(station.platform.Connects().size()), c.connectsIn9Minutes)
+        << c.answer.error;
+  }
+}
+
 }  // namespace
 }  // namespace vt::sim

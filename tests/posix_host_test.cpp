@@ -76,9 +76,11 @@ TEST_F(Host, AConnectLinksTheDriveToAnExistingShareOrSaysWhyNot) {
 
   const SystemResult inUse = host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw");
   EXPECT_EQ(inUse.error, static_cast<std::uint32_t>(EEXIST));
+  EXPECT_EQ(inUse.kind, FailureKind::LetterInUse);
   EXPECT_EQ(inUse.reason, L"File exists. L: is connected to \\\\FileServer\\Docu");
-  EXPECT_EQ(host.ConnectShare(L"M", L"\\\\oldserver\\backup", L"", L"").error,
-            static_cast<std::uint32_t>(ENOENT));
+  const SystemResult missing = host.ConnectShare(L"M", L"\\\\oldserver\\backup", L"", L"");
+  EXPECT_EQ(missing.error, static_cast<std::uint32_t>(ENOENT));
+  EXPECT_EQ(missing.kind, FailureKind::Unreachable);
   // A folder on a share is not a share.
   EXPECT_EQ(host.ConnectShare(L"M", L"\\\\fileserver\\docu\\Machine1", L"", L"").error,
             static_cast<std::uint32_t>(EINVAL));

@@ -68,14 +68,32 @@ class WindowEvents {
 // could not be listed at all.
 enum class DriveRoot { HasEntry, Empty, Unreadable };
 
+// What kind of failure a system result is, in the program's own words. Each host
+// decides it from its own error numbers; the logic decides on kinds only.
+enum class FailureKind {
+  Other,
+  // The account itself was refused (wrong user or password, a locked, disabled or
+  // expired account): trying again at once could lock it out.
+  LogonRefused,
+  // The drive letter is taken by another share or disk.
+  LetterInUse,
+  // The share, its server or the network could not be reached.
+  Unreachable,
+};
+
 // The answer of an operation that can fail for reasons the station should see: error 0
-// when it was done; otherwise the system's error number and its text, in the user's
-// language, on one line.
+// when it was done; otherwise the system's error number, its text in the user's
+// language on one line, and what kind of failure it is.
 struct SystemResult {
   std::uint32_t error = 0;
   std::wstring reason;
+  FailureKind kind = FailureKind::Other;
   bool Succeeded() const { return error == 0; }
 };
+
+// The number a failure gets when the system gave it none (a call that could not be
+// made at all): Windows' "A device attached to the system is not functioning".
+constexpr std::uint32_t GeneralFailure = 31;
 
 enum class EnvironmentOutcome { Missing, Value, TooLong };
 
@@ -177,7 +195,7 @@ class Platform {
   // they are: an empty text stays empty (for a password: no password).
   // When the letter is in use for another share, the reason names what holds it.
   virtual SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
-                                     const std::wstring& user, const std::wstring& password) = 0;
+                                    const std::wstring& user, const std::wstring& password) = 0;
 };
 
 }  // namespace vt

@@ -1,7 +1,5 @@
 #include "shares/check_cycle.h"
 
-#include <algorithm>
-
 #include "config/profile_access.h"
 #include "core/event_log.h"
 #include "core/numbered.h"
@@ -11,15 +9,8 @@ namespace vt {
 
 namespace {
 
-// The number given to a connect that failed for no system reason (ERROR_GEN_FAILURE).
-constexpr std::uint32_t UnknownError = 31;
-
 // The system's text is cut here, so a line still fits the log list.
 constexpr std::size_t MaxReasonLength = 160;
-
-// Win32 errors that refuse the account: invalid password, logon failure, account
-// restriction, password expired, account disabled, account locked out, user not found.
-constexpr std::uint32_t LogonErrors[] = {86, 1326, 1327, 1330, 1331, 1909, 2202};
 
 // A step of a share's check that can fail (a log line the list cannot take, a drive
 // or a connect the system cannot even try). A failing step is abandoned, silently,
@@ -53,9 +44,9 @@ SystemResult Connect(Platform& platform, const ShareSlot& slot) {
   try {
     return platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, slot.Password);
   } catch (const ProgramError& error) {
-    return {error.SystemError() != 0 ? error.SystemError() : UnknownError, error.Message()};
+    return {error.SystemError() != 0 ? error.SystemError() : GeneralFailure, error.Message()};
   } catch (const std::exception&) {
-    return {UnknownError, L"the connect call could not be made"};
+    return {GeneralFailure, L"the connect call could not be made"};
   }
 }
 
@@ -69,7 +60,7 @@ void TestAndConnect(Platform& platform, AppState& state, ShareSlot& slot, CycleF
   }
   Guarded([&] { LogMessage(platform, state, L"Generate: " + slot.NetAddress); });
   const SystemResult connect = Connect(platform, slot);
-  slot.LogonFailed = !connect.Succeeded() && IsLogonFailure(connect.error);
+  slot.LogonFailed = !connect.Succeeded() && connect.kind == FailureKind::LogonRefused;
   if (connect.Succeeded()) {
     slot.NetOK = true;
     return;
@@ -109,10 +100,6 @@ bool LiesOnShare(Platform& platform, const std::wstring& reference,
   if (reference.size() <= 3 || reference.compare(0, 2, L"\\\\") != 0) return false;
   return platform.UpperCase(reference).compare(0, netAddress.size(),
                                                platform.UpperCase(netAddress)) == 0;
-}
-
-bool IsLogonFailure(std::uint32_t error) {
-  return std::find(std::begin(LogonErrors), std::end(LogonErrors), error) != std::end(LogonErrors);
 }
 
 std::wstring ReasonLine(const SystemResult& result, const std::wstring& password) {

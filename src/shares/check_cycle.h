@@ -20,15 +20,10 @@ int CheckShares(Platform& platform, AppState& state, CycleKind kind = CycleKind:
 
 // Whether `reference` lies on the share `netAddress`: longer than 3 characters,
 // beginning with "\\" and, upper-cased, beginning with the upper-cased address.
-bool LiesOnShare(Platform& platform, const std::wstring& reference,
-                 const std::wstring& netAddress);
+bool LiesOnShare(Platform& platform, const std::wstring& reference, const std::wstring& netAddress);
 
-// Whether a connect error means the account itself was refused (wrong user or
-// password, locked, disabled or expired): retrying at once could lock it out.
-bool IsLogonFailure(std::uint32_t error);
-
-// The line that gives a failure's reason: "  error 1326: The user name or password is
-// incorrect." The password never shows, and a very long text is cut to fit the list.
+// The line that gives a failure's reason: "  error N: the system's text". The password
+// never shows, and a very long text is cut to fit the list.
 std::wstring ReasonLine(const SystemResult& result, const std::wstring& password);
 
 }  // namespace vt

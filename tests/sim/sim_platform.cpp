@@ -41,6 +41,29 @@ SystemResult AccessDenied() {
   return {5, L"Access is denied."};
 }
 
+// The kinds of the connect errors the tests use, as the Windows host decides them.
+FailureKind KindOf(std::uint32_t error) {
+  switch (error) {
+    case 86:
+    case 1326:
+    case 1327:
+    case 1330:
+    case 1331:
+    case 1909:
+    case 2202:
+      return FailureKind::LogonRefused;
+    case 85:
+    case 1202:
+      return FailureKind::LetterInUse;
+    case 53:
+    case 67:
+    case 1222:
+      return FailureKind::Unreachable;
+    default:
+      return FailureKind::Other;
+  }
+}
+
 SystemResult PathNotFound() {
   return {3, L"The system cannot find the path specified."};
 }
@@ -405,7 +428,8 @@ void SimPlatform::SetConnect(std::function<std::uint32_t(const ConnectCall&)> an
   SetConnect(
       [answer = std::move(answer)](const ConnectCall& call) {
         const std::uint32_t error = answer(call);
-        return SystemResult{error, error == 0 ? L"" : L"simulated error " + std::to_wstring(error)};
+        return SystemResult{error, error == 0 ? L"" : L"simulated error " + std::to_wstring(error),
+                            KindOf(error)};
       },
       blocksFor);
 }

@@ -16,9 +16,28 @@ inline std::wstring ErrnoText(int error) {
   return DecodeCp1252(std::strerror(error));
 }
 
+// What kind of failure an errno value is, for the calls of this host (a connect is a
+// link in dosdevices: it cannot refuse a logon).
+inline FailureKind ErrnoKind(int error) {
+  switch (error) {
+    case EEXIST:
+      return FailureKind::LetterInUse;
+    case ENOENT:
+    case ENOTDIR:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ETIMEDOUT:
+      return FailureKind::Unreachable;
+    default:
+      return FailureKind::Other;
+  }
+}
+
 // A failure as the platform interface reports it.
 inline SystemResult ErrnoResult(int error) {
-  return {static_cast<std::uint32_t>(error), ErrnoText(error)};
+  return {static_cast<std::uint32_t>(error), ErrnoText(error), ErrnoKind(error)};
 }
 
 // Throws the program's error for `call` with errno and its text when `failed`.

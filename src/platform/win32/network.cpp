@@ -27,7 +27,8 @@ SystemResult ProviderError() {
   if (::WNetGetLastErrorA(&code, text, sizeof text, provider, sizeof provider) != NO_ERROR) {
     return FailureOf(ERROR_EXTENDED_ERROR);
   }
-  return {code, Widen(text) + L" (" + Widen(provider) + L")"};
+  // Providers speak in Win32 numbers too (the Microsoft network's 1326 for a bad password).
+  return {code, Widen(text) + L" (" + Widen(provider) + L")", FailureKindOf(code)};
 }
 
 // What holds a drive letter that is in use; empty when the router does not say.

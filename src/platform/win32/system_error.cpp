@@ -1,5 +1,7 @@
 #include "platform/win32/system_error.h"
 
+#include <lmerr.h>
+
 #include <cstdlib>
 
 #include "platform/error.h"
@@ -45,8 +47,35 @@ std::wstring SystemText(DWORD error) {
   return last == std::wstring::npos ? std::wstring() : text.substr(0, last + 1);
 }
 
+FailureKind FailureKindOf(DWORD error) {
+  switch (error) {
+    case ERROR_INVALID_PASSWORD:     // 86
+    case ERROR_LOGON_FAILURE:        // 1326: unknown user name or bad password
+    case ERROR_ACCOUNT_RESTRICTION:  // 1327
+    case ERROR_PASSWORD_EXPIRED:     // 1330
+    case ERROR_ACCOUNT_DISABLED:     // 1331
+    case ERROR_ACCOUNT_LOCKED_OUT:   // 1909
+    case NERR_BadUsername:           // 2202
+      return FailureKind::LogonRefused;
+    case ERROR_ALREADY_ASSIGNED:           // 85
+    case ERROR_DEVICE_ALREADY_REMEMBERED:  // 1202
+      return FailureKind::LetterInUse;
+    case ERROR_BAD_NETPATH:          // 53
+    case ERROR_NETNAME_DELETED:      // 64
+    case ERROR_BAD_NET_NAME:         // 67
+    case ERROR_NO_NET_OR_BAD_PATH:   // 1203
+    case ERROR_NO_NETWORK:           // 1222
+    case ERROR_NETWORK_UNREACHABLE:  // 1231
+    case ERROR_HOST_UNREACHABLE:     // 1232
+    case ERROR_SEM_TIMEOUT:          // 121
+      return FailureKind::Unreachable;
+    default:
+      return FailureKind::Other;
+  }
+}
+
 SystemResult FailureOf(DWORD error) {
-  return {error, SystemText(error)};
+  return {error, SystemText(error), FailureKindOf(error)};
 }
 
 SystemResult LastFailure() {

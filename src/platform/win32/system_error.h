@@ -17,7 +17,11 @@ namespace vt::win32 {
 // The system's text for an error number, in the user's language, on one line.
 std::wstring SystemText(DWORD error);
 
-// A failure as the platform interface reports it: the number and the system's text.
+// What kind of failure a Win32 error number is.
+FailureKind FailureKindOf(DWORD error);
+
+// A failure as the platform interface reports it: the number, the system's text and
+// its kind.
 SystemResult FailureOf(DWORD error);
 // The same for GetLastError().
 SystemResult LastFailure();
