@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/posix/atomic_file.h"
 #include "platform/posix/file_calls.h"
 #include "platform/posix/profile_store.h"
 
@@ -75,6 +77,12 @@ const FileCalls Faulty = {
       return Failing("lstat") ? -1 : SystemFileCalls().lstat(p, s);
     },
     [](int fd) { return Failing("lock") ? -1 : SystemFileCalls().lock(fd); },
+    [](const char* p) { return Failing("opendir") ? nullptr : SystemFileCalls().opendir(p); },
+    [](DIR* d) { return Failing("readdir") ? nullptr : SystemFileCalls().readdir(d); },
+    [](DIR* d) {
+      const int result = SystemFileCalls().closedir(d);
+      return Failing("closedir") ? -1 : result;
+    },
 };
 
 class ProfileStoreTest : public ::testing::Test {
@@ -83,17 +91,24 @@ class ProfileStoreTest : public ::testing::Test {
     char pattern[] = "/tmp/vodu-profile-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     folder_ = pattern;
-    ProfileFileCalls() = Faulty;
+    FileCallTable() = Faulty;
     fault = Fault{};
   }
   void TearDown() override {
-    ProfileFileCalls() = SystemFileCalls();
+    FileCallTable() = SystemFileCalls();
     fault = Fault{};
     EXPECT_EQ(std::system(("chmod -R u+rwx '" + folder_ + "'; rm -rf '" + folder_ + "'").c_str()),
               0);
   }
   std::string Path(const std::string& name) const { return folder_ + "/" + name; }
-  void Put(const std::string& name, const std::string& bytes) const {
+  // A file as the station left it: last changed `ageSeconds` ago.
+  void Put(const std::string& name, const std::string& bytes, int ageSeconds = 10) const {
+    Rewrite(name, bytes);
+    const timespec when[2] = {{::time(nullptr) - ageSeconds, 0}, {::time(nullptr) - ageSeconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Path(name).c_str(), when, AT_SYMLINK_NOFOLLOW), 0);
+  }
+  // Another program rewrites the file in place now: truncate, then write.
+  void Rewrite(const std::string& name, const std::string& bytes) const {
     std::ofstream(Path(name), std::ios::binary) << bytes;
   }
   std::string Get(const std::string& name) const {
@@ -193,6 +208,55 @@ TEST_F(ProfileStoreTest, AFailingCallLeavesTheOldFileWholeNoTemporaryAndSaysSo) 
   }
 }
 
+TEST_F(ProfileStoreTest, AFileWrittenWholeIsReplacedOrLeftAsItWasWhicheverCallFails) {
+  Put("metrics.prom", "old\n");
+  ASSERT_EQ(::chmod(Path("metrics.prom").c_str(), 0640), 0);
+  for (const char* call :
+       {"open", "fstat", "lock", "mkstemp", "fchmod", "write", "fsync", "close", "rename"}) {
+    fault = Fault{call, EIO, 0, -1, {}};
+    const ReplaceResult failed = ReplaceFileAtomically(Path("metrics.prom"), "new\n", nullptr);
+    fault = Fault{};
+    EXPECT_EQ(failed.outcome, ReplaceResult::Outcome::Failed) << call;
+    EXPECT_EQ(failed.failure.error, static_cast<std::uint32_t>(EIO)) << call;
+    EXPECT_EQ(Get("metrics.prom"), "old\n") << call;
+    EXPECT_EQ(Entries(), "metrics.prom\n") << call;
+  }
+  // A folder that cannot be listed for leftovers is no reason not to write.
+  fault = Fault{"opendir", EACCES, 0, -1, {}};
+  EXPECT_EQ(ReplaceFileAtomically(Path("metrics.prom"), "new\n", nullptr).outcome,
+            ReplaceResult::Outcome::Replaced);
+  fault = Fault{};
+  EXPECT_EQ(Get("metrics.prom"), "new\n");
+  struct stat info {};
+  ASSERT_EQ(::stat(Path("metrics.prom").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(ProfileStoreTest, AFolderThatCannotBeFlushedAfterTheRenameIsSaidAsWhatItIs) {
+  Put("status.ini", "[S]\r\nk=old\r\n");
+  ProfileStore store;
+  ASSERT_TRUE(store.Write(Path("status.ini"), L"S", L"k", L"new").Succeeded());
+  fault = Fault{"fsync", EIO, 1, 1, {}};  // the file's flush works, the folder's fails
+  const SystemResult committed = store.Commit();
+  EXPECT_EQ(committed.error, static_cast<std::uint32_t>(EIO));
+  EXPECT_NE(committed.reason.find(L"the new file is in place"), std::wstring::npos);
+  EXPECT_EQ(Get("status.ini"), "[S]\r\nk=new\r\n");
+  // It is in place: the next write builds on it without reading it again.
+  fault = Fault{"open", EIO, 0, -1, {}};
+  EXPECT_TRUE(store.Write(Path("status.ini"), L"S", L"k2", L"v").Succeeded());
+  fault = Fault{};
+}
+
+TEST_F(ProfileStoreTest, ValuesOfACommitThatFailedAreWrittenAgainNextTime) {
+  ProfileStore store;
+  ASSERT_TRUE(store.Write(Path("new.ini"), L"S", L"k", L"true").Succeeded());
+  fault = Fault{"rename", ENOSPC, 0, 1, {}};
+  EXPECT_FALSE(store.Commit().Succeeded());
+  // The same value again: it was never stored, so it is written now.
+  EXPECT_TRUE(WriteAndCommit(store, L"k", L"true", "new.ini").Succeeded());
+  EXPECT_EQ(Get("new.ini"), "[S]\r\nk=true\r\n");
+}
+
 TEST_F(ProfileStoreTest, AFileThatCannotBeReadIsNeverReplaced) {
   for (const char* call : {"lstat", "open", "fstat", "read"}) {
     Put("status.ini", "[S]\r\nk=old\r\n");
@@ -244,7 +308,7 @@ TEST_F(ProfileStoreTest, AnotherWriterBetweenOurReadAndOurReplaceKeepsItsChange)
   // While our replacement is being flushed, another program rewrites the file in place
   // with a section of its own.
   fault.call = "fsync";
-  fault.before = [this] { Put("status.ini", "[S]\r\nk=old\r\n[Theirs]\r\nx=1\r\n"); };
+  fault.before = [this] { Rewrite("status.ini", "[S]\r\nk=old\r\n[Theirs]\r\nx=1\r\n"); };
   ASSERT_TRUE(store.Commit().Succeeded());
   EXPECT_EQ(Get("status.ini"), "[S]\r\nk=new\r\n[Theirs]\r\nx=1\r\n");
   EXPECT_EQ(Entries(), "status.ini\n");
@@ -254,9 +318,134 @@ TEST_F(ProfileStoreTest, AnotherWriterBeforeTheCommitKeepsItsChangeToo) {
   Put("status.ini", "[S]\r\nk=old\r\n");
   ProfileStore store;
   ASSERT_TRUE(store.Write(Path("status.ini"), L"S", L"k", L"new").Succeeded());
-  Put("status.ini", "[Theirs]\r\nx=1\r\n[S]\r\nk=theirs\r\n");
+  Rewrite("status.ini", "[Theirs]\r\nx=1\r\n[S]\r\nk=theirs\r\n");
   ASSERT_TRUE(store.Commit().Succeeded());
   EXPECT_EQ(Get("status.ini"), "[Theirs]\r\nx=1\r\n[S]\r\nk=new\r\n");
+}
+
+// --- another program that rewrites the file in place -----------------------------
+
+// Another program's copy of the file: 2000 sections of its own beside ours. It rewrites
+// the file in place, as a profile service without temporary files does (truncate, a
+// pause of 20 ms as when it is descheduled, then the whole file), again and again with
+// pauses between, and counts every time it finds one of its sections gone.
+class InPlaceRewriter {
+ public:
+  static constexpr int Sections = 2000;
+
+  static std::string TheirSections() {
+    std::string text;
+    for (int i = 1; i <= Sections; ++i) text += "[Theirs" + std::to_string(i) + "]\r\nx=1\r\n";
+    return text;
+  }
+
+  explicit InPlaceRewriter(const std::string& path) {
+    EXPECT_EQ(::pipe(losses_), 0);
+    pid_ = ::fork();
+    if (pid_ == 0) Run(path);
+    ::close(losses_[1]);
+  }
+  // Stops it between two rewrites; the number of times it found a section gone.
+  int Stop() {
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    char buffer[256];
+    int lost = 0;
+    for (ssize_t n; (n = ::read(losses_[0], buffer, sizeof buffer)) > 0;)
+      lost += static_cast<int>(n);
+    ::close(losses_[0]);
+    return lost;
+  }
+
+ private:
+  static volatile std::sig_atomic_t stop;
+
+  [[noreturn]] void Run(const std::string& path) {
+    ::close(losses_[0]);
+    std::signal(SIGTERM, [](int) { stop = 1; });
+    unsigned seed = static_cast<unsigned>(::getpid());
+    while (stop == 0) {
+      std::ifstream in(path, std::ios::binary);
+      std::stringstream content;
+      content << in.rdbuf();
+      in.close();
+      const std::string text = content.str();
+      for (int i = 1; i <= Sections; ++i) {
+        if (text.find("[Theirs" + std::to_string(i) + "]") == std::string::npos) {
+          [[maybe_unused]] const ssize_t said = ::write(losses_[1], "L", 1);
+          break;
+        }
+      }
+      const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC);
+      ::usleep(20000);
+      [[maybe_unused]] const ssize_t written = ::write(fd, text.data(), text.size());
+      ::close(fd);
+      ::usleep(30000 + ::rand_r(&seed) % 170000);
+    }
+    ::_exit(0);
+  }
+
+  pid_t pid_ = -1;
+  int losses_[2] = {-1, -1};
+};
+volatile std::sig_atomic_t InPlaceRewriter::stop = 0;
+
+// Keeps one core busy until it is stopped by its process id.
+class Spinner {
+ public:
+  Spinner() : pid_(::fork()) {
+    if (pid_ == 0) {
+      for (volatile unsigned long n = 0;; n = n + 1) {
+      }
+    }
+  }
+  ~Spinner() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  Spinner(const Spinner&) = delete;
+  Spinner& operator=(const Spinner&) = delete;
+
+ private:
+  pid_t pid_;
+};
+
+// Our commits every 150 ms or so while the other program rewrites: its sections are
+// never lost, and our value lands in most commits.
+void CommitBesideAnInPlaceRewriter(const std::string& path) {
+  { std::ofstream(path, std::ios::binary) << "[S]\r\nk=0\r\n" + InPlaceRewriter::TheirSections(); }
+  ::usleep(200000);
+  ProfileStore store;
+  InPlaceRewriter other(path);
+  constexpr int Commits = 20;
+  int landed = 0;
+  for (int i = 1; i <= Commits; ++i) {
+    if (store.Write(path, L"S", L"k", std::to_wstring(i)).Succeeded() &&
+        store.Commit().Succeeded()) {
+      ++landed;
+    }
+    ::usleep(150000);
+  }
+  EXPECT_EQ(other.Stop(), 0) << "the other program found its sections gone";
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  for (int i = 1; i <= InPlaceRewriter::Sections; ++i) {
+    ASSERT_NE(content.str().find("[Theirs" + std::to_string(i) + "]"), std::string::npos) << i;
+  }
+  EXPECT_GE(landed, Commits / 2);
+}
+
+TEST_F(ProfileStoreTest, AFileBeingRewrittenInPlaceIsNeverTheBaseOfAReplace) {
+  CommitBesideAnInPlaceRewriter(Path("status.ini"));
+}
+
+TEST_F(ProfileStoreTest, AFileBeingRewrittenInPlaceIsNeverTheBaseOfAReplaceOnABusyMachine) {
+  Spinner first;
+  Spinner second;
+  CommitBesideAnInPlaceRewriter(Path("status.ini"));
 }
 
 TEST_F(ProfileStoreTest, AFileLockedByAnotherProgramIsNotReplaced) {
@@ -293,12 +482,14 @@ TEST_F(ProfileStoreTest, ASymbolicLinkIsNeitherReadNorReplaced) {
 
 TEST_F(ProfileStoreTest, TemporaryFilesThatAKilledProcessLeftAreRemoved) {
   Put("status.ini", "[S]\r\nk=old\r\n");
-  Put(".status.ini.Ab3xYz", "half");
-  Put(".status.ini.notours", "kept");
-  Put(".other.ini.Ab3xYz", "kept");
+  Put(".status.ini.Ab3xYz", "half", 120);
+  Put(".status.ini.notours", "kept", 120);
+  Put(".other.ini.Ab3xYz", "kept", 120);
+  // A writer that is alive keeps its temporary for moments only: a new one is not taken.
+  Put(".status.ini.Cd4eFg", "being written", 1);
   ProfileStore store;
   ASSERT_TRUE(WriteAndCommit(store, L"k", L"new").Succeeded());
-  EXPECT_EQ(Entries(), ".other.ini.Ab3xYz\n.status.ini.notours\nstatus.ini\n");
+  EXPECT_EQ(Entries(), ".other.ini.Ab3xYz\n.status.ini.Cd4eFg\n.status.ini.notours\nstatus.ini\n");
 }
 
 TEST_F(ProfileStoreTest, AFolderWhereTheFileShouldBeIsNotReplaced) {

@@ -186,6 +186,10 @@ class Platform {
   virtual SystemResult AppendToFile(const std::wstring& file, const std::wstring& text) = 0;
   // Renames `from` to `to`, replacing a file of that name.
   virtual SystemResult RenameFile(const std::wstring& from, const std::wstring& to) = 0;
+  // Replaces the file with `bytes` as a whole, atomically: a reader finds the old file
+  // or the new one, never a mix, and the file is never written in place. On a failure
+  // the old file is as it was, and the result says why.
+  virtual SystemResult WriteWholeFile(const std::wstring& file, const std::string& bytes) = 0;
 
   // --- drives and network --------------------------------------------------
   // Lists the root of `drive` (a letter, as configured). Blocks until the system answers.

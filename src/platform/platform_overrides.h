@@ -36,6 +36,7 @@ SystemResult CommitProfileWrites() override;
 std::optional<std::uint64_t> FileSize(const std::wstring& file) override;
 SystemResult AppendToFile(const std::wstring& file, const std::wstring& text) override;
 SystemResult RenameFile(const std::wstring& from, const std::wstring& to) override;
+SystemResult WriteWholeFile(const std::wstring& file, const std::string& bytes) override;
 DriveRoot ListDriveRoot(const std::wstring& drive) override;
 SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
                            const std::wstring& user, const std::wstring& password) override;

@@ -408,6 +408,14 @@ SystemResult SimPlatform::RenameFile(const std::wstring& from, const std::wstrin
   return {};
 }
 
+SystemResult SimPlatform::WriteWholeFile(const std::wstring& file, const std::string& bytes) {
+  Record(L"WriteWholeFile " + file);
+  if (failWrites_ || folders_.count(Key(file)) != 0) return AccessDenied();
+  if (folders_.count(Key(FolderOf(file))) == 0) return PathNotFound();
+  files_[Key(file)] = bytes;
+  return {};
+}
+
 // --- drives and connects -----------------------------------------------------
 
 void SimPlatform::SetDrive(const std::wstring& root, DriveScript script) {

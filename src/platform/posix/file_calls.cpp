@@ -29,13 +29,16 @@ const FileCalls System = {
     ::fstat,
     ::lstat,
     LockWholeFile,
+    ::opendir,
+    ::readdir,
+    ::closedir,
 };
 
 FileCalls current = System;
 
 }  // namespace
 
-FileCalls& ProfileFileCalls() {
+FileCalls& FileCallTable() {
   return current;
 }
 

@@ -15,4 +15,9 @@ std::optional<std::string> MapWindowsPath(const std::string& prefix, const std::
 // The Wine prefix: $WINEPREFIX, or ~/.wine.
 std::string DefaultWinePrefix();
 
+// The folder that holds a host path ("." when the path names none) and its last
+// component.
+std::string FolderOf(const std::string& path);
+std::string BaseNameOf(const std::string& path);
+
 }  // namespace vt::posix

@@ -1,20 +1,17 @@
 // The native host's profile service on its own files.
 //
-// Reads use the parsed file while its inode, size and modification time are those it
-// was read with. Writes go into the parsed file and are held back until Commit, which
-// makes all of a file's held-back writes one atomic replace: a temporary file beside it
-// (our own name pattern, ".NAME.XXXXXX"), flushed, renamed over the file, and the
-// folder flushed so the rename itself survives a power cut. The program commits before
-// any other event handler can run, so a result once published is never lost when the
-// program ends at the next event.
+// Reads use the parsed file while its identity (inode, size, time of last change) is the
+// one it was read with. Writes go into the parsed file and are held back until Commit,
+// which makes all of a file's held-back writes one replace through the atomic file
+// writer (atomic_file.h). The program commits before any other event handler can run,
+// so a result once published is never lost when the program ends at the next event.
 //
 // What a write never does: replace a file it could not read, a file without write
-// permission (as Windows' read-only attribute; also when running as root), or a file
-// whose last path component is a symbolic link (such a file is never read either); lose
-// the change of another program that rewrote the file between our read and our
-// replace (the file is checked again just before the rename, and the writes are redone
-// on its new content); or leave a temporary file behind, its own or one that a killed
-// process left.
+// permission, or a symbolic link (such a file is never read either); build its
+// replacement on a copy taken while another program rewrote the file in place
+// (file_reading.h); or lose the change of another program that rewrote the file
+// between our read and our replace (the writer sees it, and the writes are made again on
+// the file's new content).
 #pragma once
 
 #include <sys/stat.h>
@@ -25,6 +22,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/atomic_file.h"
+#include "platform/posix/file_reading.h"
 #include "portable/profile_text.h"
 
 namespace vt::posix {
@@ -46,16 +45,6 @@ class ProfileStore {
   bool HasHeldBackWrites() const;
 
  private:
-  struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    long long modifiedNs = 0;
-    bool operator==(const Identity& other) const {
-      return device == other.device && inode == other.inode && size == other.size &&
-             modifiedNs == other.modifiedNs;
-    }
-  };
   struct Edit {
     std::wstring section;
     std::wstring key;
@@ -63,23 +52,23 @@ class ProfileStore {
   };
   struct CachedFile {
     bool exists = false;
-    Identity identity;
+    FileIdentity identity;
     mode_t mode = 0;
+    // Read once it had been quiet (or written by us): it may be the base of a replace.
+    bool settled = false;
     ProfileDocument document;
     std::vector<Edit> heldBack;
   };
 
-  static Identity IdentityOf(const struct stat& info);
   // The file as read from disk, with what is held back applied again on it.
-  static void TakeContent(CachedFile& file, const std::string& bytes, const struct stat& info);
+  static void TakeContent(CachedFile& file, const FileRead& read);
   // A file that is not there (any more): what is held back applies to an empty one.
   static void StartEmpty(CachedFile& file);
   static void ApplyHeldBack(CachedFile& file);
   // The cached file, read anew when it changed on disk (with held-back writes applied
-  // again); an errno value when it exists but cannot be read.
-  int Load(const std::string& path, CachedFile*& file);
+  // again); for a write, only a copy taken while the file was quiet is used.
+  SystemResult Load(const std::string& path, CachedFile*& file, bool forWrite);
   SystemResult CommitFile(const std::string& path, CachedFile& file);
-  SystemResult ReplaceOnce(const std::string& path, CachedFile& file, bool& changedUnderUs);
 
   std::map<std::string, CachedFile> files_;
 };
