@@ -118,5 +118,24 @@ TEST_F(CycleOrder, AWatchTickThatFindsTheWindowLetsTheCycleGoOn) {
   EXPECT_EQ(Status("NetOK2"), "true");
 }
 
+TEST_F(CycleOrder, AnEventSourceIsServedWhenReadyAlsoWhileACheckYields) {
+  station_.platform.SetDrive(L"L:\\", {DriveRoot::HasEntry, Seconds(5)});
+  std::vector<std::pair<Millis, bool>> served;  // when, and whether a check was running
+  const SimPlatform::SourceId source = station_.platform.AddSource([&] {
+    served.emplace_back(station_.platform.Now(), !station_.platform.ExitButtonEnabled());
+  });
+  station_.platform.MakeReady(source, Seconds(2));   // while L: is listed: served after it
+  station_.platform.MakeReady(source, Seconds(3));   // not yet served: the same readiness
+  station_.platform.MakeReady(source, Seconds(30));  // while idle
+  station_.Start();
+  station_.platform.RunFor(Minutes(1));
+  EXPECT_THAT(served,
+              ElementsAre(std::make_pair(Millis{5050}, true), std::make_pair(Seconds(30), false)));
+  station_.platform.RemoveSource(source);
+  station_.platform.MakeReady(source, Minutes(2));
+  station_.platform.RunFor(Minutes(2));
+  EXPECT_EQ(served.size(), 2u);
+}
+
 }  // namespace
 }  // namespace vt::sim

@@ -5,9 +5,12 @@
 #include <unistd.h>
 #include <cerrno>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
+#include "platform/posix/event_loop.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 
@@ -113,6 +116,87 @@ TEST_F(Host, ProfileCallsReadAndWriteThroughTheDriveLayout) {
   EXPECT_EQ(host.ProfileInt(L"Machine1", L"Missing", -1, file), -1);
   EXPECT_FALSE(host.ProfileWrite(L"S", L"k", L"v", L"C:\\NoFolder\\x.ini").Succeeded());
   EXPECT_FALSE(host.ProfileWrite(L"S", L"k", L"v", L"nowhere.ini").Succeeded());
+}
+
+// --- event sources --------------------------------------------------------------
+
+class Pipe {
+ public:
+  Pipe() { EXPECT_EQ(::pipe(fds_), 0); }
+  ~Pipe() {
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+  }
+  Pipe(const Pipe&) = delete;
+  Pipe& operator=(const Pipe&) = delete;
+  int ReadEnd() const { return fds_[0]; }
+  void Say() const { EXPECT_EQ(::write(fds_[1], "x", 1), 1); }
+  void Take() const {
+    char byte = 0;
+    EXPECT_EQ(::read(fds_[0], &byte, 1), 1);
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+TEST(EventSources, AWatchedDescriptorIsServedWhenReadyAndOnlyThen) {
+  EventLoop loop;
+  Pipe pipe;
+  int served = 0;
+  const EventLoop::SourceId source = loop.Watch(pipe.ReadEnd(), [&] {
+    pipe.Take();
+    ++served;
+  });
+  loop.Serve(0);
+  EXPECT_EQ(served, 0);
+  pipe.Say();
+  loop.Serve(0);
+  EXPECT_EQ(served, 1);
+  // The wait ends when the source becomes ready, not at its limit.
+  std::thread later([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    pipe.Say();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  loop.Serve(60000);
+  later.join();
+  EXPECT_EQ(served, 2);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  loop.Unwatch(source);
+  pipe.Say();
+  loop.Serve(0);
+  EXPECT_EQ(served, 2);
+}
+
+TEST(EventSources, ACallbackMayUnwatchAnotherSourceThatIsReadyToo) {
+  EventLoop loop;
+  Pipe first;
+  Pipe second;
+  int secondServed = 0;
+  EventLoop::SourceId secondSource = 0;
+  loop.Watch(first.ReadEnd(), [&] {
+    first.Take();
+    loop.Unwatch(secondSource);
+  });
+  secondSource = loop.Watch(second.ReadEnd(), [&] { ++secondServed; });
+  first.Say();
+  second.Say();
+  loop.Serve(0);
+  EXPECT_EQ(secondServed, 0);
+}
+
+TEST_F(Host, ASourceIsServedInsideDoEventsAsWhenACheckYields) {
+  PosixPlatform host(prefix_, false);
+  Pipe pipe;
+  int served = 0;
+  host.Sources().Watch(pipe.ReadEnd(), [&] {
+    pipe.Take();
+    ++served;
+  });
+  pipe.Say();
+  host.DoEvents();
+  EXPECT_EQ(served, 1);
 }
 
 }  // namespace

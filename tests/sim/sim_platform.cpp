@@ -84,8 +84,26 @@ void SimPlatform::At(Millis at, std::function<void()> action) {
   actions_.push_back({at, nextOrder_++, std::move(action)});
 }
 
+SimPlatform::SourceId SimPlatform::AddSource(std::function<void()> onReady) {
+  sources_.push_back({nextSource_, std::move(onReady), {}});
+  return nextSource_++;
+}
+
+void SimPlatform::MakeReady(SourceId source, Millis at) {
+  for (Source& s : sources_) {
+    if (s.id == source) s.readyAt.push_back(at);
+  }
+}
+
+void SimPlatform::RemoveSource(SourceId source) {
+  sources_.erase(std::remove_if(sources_.begin(), sources_.end(),
+                                [source](const Source& s) { return s.id == source; }),
+                 sources_.end());
+}
+
 bool SimPlatform::RunNextDue(Millis limit) {
-  // The earliest of the scripted actions and the enabled timers; actions first on a tie.
+  // The earliest of the scripted actions, the ready sources and the enabled timers;
+  // actions first on a tie, then sources.
   Millis best = Never;
   std::size_t action = actions_.size();
   for (std::size_t i = 0; i < actions_.size(); ++i) {
@@ -95,13 +113,33 @@ bool SimPlatform::RunNextDue(Millis limit) {
       action = i;
     }
   }
+  Source* source = nullptr;
+  for (Source& s : sources_) {
+    for (Millis at : s.readyAt) {
+      if (at < best) {
+        best = at;
+        action = actions_.size();
+        source = &s;
+      }
+    }
+  }
   const std::optional<TimerId> timer = timers_.Earliest();
   if (timer && timers_.DueAt(*timer) < best) {
     best = timers_.DueAt(*timer);
     action = actions_.size();
+    source = nullptr;
   }
   if (best > limit || best == Never) return false;
   now_ = std::max(now_, best);
+  if (source != nullptr) {
+    // Served once for all the readiness that has come by now.
+    std::vector<Millis>& ready = source->readyAt;
+    ready.erase(std::remove_if(ready.begin(), ready.end(), [&](Millis at) { return at <= now_; }),
+                ready.end());
+    const std::function<void()> onReady = source->onReady;
+    onReady();
+    return true;
+  }
   if (action == actions_.size()) {
     timers_.Ticked(*timer, now_);
     if (events_ != nullptr) events_->OnTimer(*timer);

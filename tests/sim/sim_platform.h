@@ -60,6 +60,16 @@ class SimPlatform final : public Platform {
   // Runs `body` and records a ProcessEnded that it throws.
   void RunCatchingEnd(const std::function<void()>& body);
 
+  // --- event sources ------------------------------------------------------------
+  // A source the loop owns, as a descriptor or an event handle is on a real host:
+  // `onReady` runs each time the source becomes ready, as an event between others, in
+  // the loop and inside DoEvents alike. Readiness that comes again before it was served
+  // is served once.
+  using SourceId = int;
+  SourceId AddSource(std::function<void()> onReady);
+  void MakeReady(SourceId source, Millis at);
+  void RemoveSource(SourceId source);
+
   // --- the main window --------------------------------------------------------
   bool WindowCreated() const { return events_ != nullptr; }
   bool WindowShown() const { return shown_; }
@@ -126,6 +136,11 @@ class SimPlatform final : public Platform {
     std::uint64_t order;
     std::function<void()> run;
   };
+  struct Source {
+    SourceId id;
+    std::function<void()> onReady;
+    std::vector<Millis> readyAt;
+  };
   struct TopLevelWindow {
     WindowHandle handle;
     std::wstring title;
@@ -153,6 +168,8 @@ class SimPlatform final : public Platform {
   int failingLineTimes_ = 0;
   std::vector<Action> actions_;
   std::uint64_t nextOrder_ = 0;
+  std::vector<Source> sources_;
+  SourceId nextSource_ = 1;
   TwipsSize outer_{};
   TwipsRect listRect_{};
   TwipsRect buttonRect_{};

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/event_loop.h"
 #include "platform/posix/log_output.h"
 #include "platform/posix/profile_store.h"
 #include "platform/timer_table.h"
@@ -21,8 +22,10 @@ class PosixPlatform final : public Platform {
   // writes each new log line to standard output.
   explicit PosixPlatform(std::string prefix, bool echoLog = true);
 
-  // Runs timers and the teardown signals until the process ends.
+  // Runs timers and event sources until the process ends.
   [[noreturn]] void RunEventLoop();
+  // The sources the loop watches beside its timers.
+  EventLoop& Sources() { return loop_; }
 
   // Where a Windows path lies on this host (see paths.h); empty when nowhere.
   std::string HostPathOf(const std::wstring& windowsPath) const;
@@ -30,8 +33,10 @@ class PosixPlatform final : public Platform {
 #include "platform/platform_overrides.h"
 
  private:
-  // Runs the teardown when SIGINT or SIGTERM has come.
+  // Runs the teardown when SIGINT, SIGTERM or SIGHUP has come.
   void HandleTeardownSignal();
+  // Each timer that is due ticks once.
+  void RunDueTimers();
   // Makes the profile writes held back so far, before anything else can happen; a
   // failure is kept for the next CommitProfileWrites.
   void CommitHeldBackWrites();
@@ -40,6 +45,7 @@ class PosixPlatform final : public Platform {
   WindowEvents* events_ = nullptr;
   std::vector<std::wstring> items_;
   TimerTable timers_;
+  EventLoop loop_;
   TwipsRect listRect_{};
   TwipsRect buttonRect_{};
   TwipsSize outer_{};

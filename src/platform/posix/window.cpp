@@ -2,7 +2,6 @@
 // standard output as it is logged, timers run on the monotonic clock, and SIGINT,
 // SIGTERM and SIGHUP are the window's teardown.
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,6 +71,7 @@ std::string PosixPlatform::HostPathOf(const std::wstring& windowsPath) const {
 void PosixPlatform::CreateMainWindow(const WindowProperties& properties, WindowEvents& events) {
   // main() installs them first thing; a host made without it gets them here.
   InstallTeardownSignals();
+  loop_.Watch(TeardownSignalDescriptor(), [this] { HandleTeardownSignal(); });
   events_ = &events;
   timers_.Configure(properties.timers);
   listRect_ = properties.logListRect;
@@ -114,10 +114,8 @@ void PosixPlatform::HandleTeardownSignal() {
   if (TeardownSignalled()) events_->OnTeardown();
 }
 
-void PosixPlatform::DoEvents() {
-  CommitHeldBackWrites();
-  HandleTeardownSignal();
-  // Each timer that is due ticks once; a tick's handler may enable or disable others.
+void PosixPlatform::RunDueTimers() {
+  // A tick's handler may enable or disable others.
   for (int t = 0; t < TimerCount; ++t) {
     const auto id = static_cast<TimerId>(t);
     const std::int64_t now = NowMs();
@@ -127,15 +125,19 @@ void PosixPlatform::DoEvents() {
   }
 }
 
+void PosixPlatform::DoEvents() {
+  CommitHeldBackWrites();
+  loop_.Serve(0);
+  RunDueTimers();
+}
+
 void PosixPlatform::RunEventLoop() {
   constexpr std::int64_t LongestWaitMs = std::int64_t{3600} * 1000;
   for (;;) {
     const std::optional<TimerId> next = timers_.Earliest();
     const std::int64_t wait = next ? timers_.DueAt(*next) - NowMs() : LongestWaitMs;
-    pollfd signal{TeardownSignalDescriptor(), POLLIN, 0};
-    ::poll(&signal, signal.fd >= 0 ? 1 : 0,
-           static_cast<int>(std::clamp<std::int64_t>(wait, 0, LongestWaitMs)));
-    DoEvents();
+    loop_.Serve(std::clamp<std::int64_t>(wait, 0, LongestWaitMs));
+    RunDueTimers();
     CommitHeldBackWrites();
   }
 }

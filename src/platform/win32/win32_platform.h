@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/event_sources.h"
 #include "platform/win32/system_error.h"
 
 namespace vt::win32 {
@@ -22,8 +23,10 @@ class Win32Platform final : public Platform {
  public:
   explicit Win32Platform(HINSTANCE instance);
 
-  // The message loop; returns only when the process is ending.
+  // The message loop, with the event sources; returns only when the process is ending.
   [[noreturn]] void RunEventLoop();
+  // The event handles the loop waits for beside its messages.
+  EventSources& Sources() { return sources_; }
 
 #include "platform/platform_overrides.h"
 
@@ -38,9 +41,10 @@ class Win32Platform final : public Platform {
   HWND button_ = nullptr;
   Brush background_;
   WindowEvents* events_ = nullptr;
+  EventSources sources_;
   bool controlsReady_ = false;
-  bool timerEnabled_[TimerCount] = {false, false, false};
-  unsigned timerInterval_[TimerCount] = {0, 0, 0};
+  bool timerEnabled_[TimerCount] = {};
+  unsigned timerInterval_[TimerCount] = {};
   bool errorReported_ = false;
 };
 

@@ -188,6 +188,7 @@ void Win32Platform::EnableTimer(TimerId timer, bool enabled) {
 }
 
 void Win32Platform::DoEvents() {
+  sources_.ServeSignalled();
   MSG message;
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) EndProcess();
@@ -197,12 +198,10 @@ void Win32Platform::DoEvents() {
 }
 
 void Win32Platform::RunEventLoop() {
-  MSG message;
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
+  for (;;) {
+    sources_.WaitForMessageOrSource();
+    DoEvents();
   }
-  EndProcess();
 }
 
 TwipsSize Win32Platform::OuterSize() {
