@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "portable/profile_text.h"
 #include "sim/station.h"
 
 namespace vt::sim {
@@ -103,6 +104,43 @@ TEST_F(Diagnostics, AStatusFileThatCannotBeWrittenIsNamedOnceAndIsNoShareFault) 
                           L"Fault by write: C:\\Zembrik\\Documentation\\Documentation_Tavisto.ini: "
                           L"Access is denied.",
                           L"Checking ready 0 faults"));
+}
+
+TEST_F(Diagnostics, ACycleWhoseCommitFailsSaysSoAndTheNextWritesEveryValueAgain) {
+  Configure(OneShare);
+  station_.platform.SetDrive(L"K:\\", PresentDrive());
+  station_.platform.PutFile(StatusIni, "[Machine1]\r\nNetOK1=false\r\n");
+  station_.platform.FailCommits(1);
+  RunFirstCycle();
+  // Every write was taken; the commit that makes them failed: nothing changed on disk.
+  EXPECT_THAT(station_.Messages(),
+              ElementsAre(L"Initialisize", L"Checking: \\\\srv\\docu",
+                          L"Fault by write: C:\\Zembrik\\Documentation\\Documentation_Tavisto.ini: "
+                          L"There is not enough space on the disk.",
+                          L"Checking ready 0 faults"));
+  EXPECT_EQ(station_.Status(), "[Machine1]\r\nNetOK1=false\r\n");
+  station_.platform.RunFor(Minutes(10));
+  EXPECT_EQ(station_.Status(), "[Machine1]\r\nNetOK1=true\r\n");
+  EXPECT_EQ(station_.Messages().back(), L"Checking ready 0 faults");
+  EXPECT_THAT(station_.Messages()[station_.Messages().size() - 2], StartsWith(L"Checking: "));
+}
+
+TEST_F(Diagnostics, AnImplicitCommitThatFailsInMidCycleIsStillSaidInThatCycle) {
+  // Slot 1's writes are made when slot 2's first line lets events run; that commit fails.
+  station_.Project("[Project]\r\nNumberOfMachines=1\r\n");
+  station_.Customer(
+      "[Machine1]\r\nReference1=\\\\srv\\docu\\m1\r\nReference2=\\\\srv\\other\\m1\r\n"
+      "[NetAddress]\r\nNetAddress1=\\\\srv\\docu\r\nNetDrive1=K\r\n"
+      "NetAddress2=\\\\srv\\other\r\nNetDrive2=L\r\n");
+  station_.platform.SetDrive(L"K:\\", PresentDrive());
+  station_.platform.SetDrive(L"L:\\", PresentDrive());
+  station_.platform.FailCommits(1);
+  RunFirstCycle();
+  const std::vector<std::wstring> messages = station_.Messages();
+  ASSERT_GE(messages.size(), 2u);
+  EXPECT_THAT(messages[messages.size() - 2], StartsWith(L"Fault by write: "));
+  EXPECT_EQ(FindProfileValue(station_.Status(), "Machine1", "NetOK1"), std::nullopt);
+  EXPECT_EQ(FindProfileValue(station_.Status(), "Machine1", "NetOK2"), "true");
 }
 
 // --- the log file ------------------------------------------------------------------

@@ -250,9 +250,11 @@ TEST_F(ProfileAccess, OnlyTheWordTrueInAnyCaseIsTrue) {
 TEST_F(ProfileAccess, WritesTrimOnlySpacesFromTheValue) {
   EXPECT_TRUE(ProfileWrite(platform_, L"Machine1", L"NetOK1", L"  true  ", L"C:\\Station\\new.ini")
                   .Succeeded());
+  ASSERT_TRUE(platform_.CommitProfileWrites().Succeeded());
   EXPECT_EQ(platform_.File(L"C:\\Station\\new.ini"), "[Machine1]\r\nNetOK1=true\r\n");
   EXPECT_TRUE(ProfileWrite(platform_, L"Machine1", L"NetOK1", L"\tx\t", L"C:\\Station\\new.ini")
                   .Succeeded());
+  ASSERT_TRUE(platform_.CommitProfileWrites().Succeeded());
   EXPECT_EQ(platform_.File(L"C:\\Station\\new.ini"), "[Machine1]\r\nNetOK1=\tx\t\r\n");
   EXPECT_FALSE(
       ProfileWrite(platform_, L"S", L"k", L"true", L"C:\\Missing\\folder.ini").Succeeded());

@@ -224,6 +224,10 @@ void SimPlatform::EnableTimer(TimerId id, bool enabled) {
 
 void SimPlatform::DoEvents() {
   Record(L"DoEvents");
+  if (const SystemResult committed = CommitHeldBack();
+      !committed.Succeeded() && implicitCommitFailure_.Succeeded()) {
+    implicitCommitFailure_ = committed;
+  }
   while (RunNextDue(now_)) {
   }
 }
@@ -267,6 +271,7 @@ void SimPlatform::ReportUncaughtError(const std::wstring& message) {
 
 void SimPlatform::EndProcess() {
   Record(L"EndProcess");
+  CommitHeldBack();
   ended_ = true;
   endedAt_ = now_;
   throw ProcessEnded{};
@@ -384,9 +389,16 @@ std::optional<std::wstring> SimPlatform::StoredValue(const std::wstring& section
                                                      const std::wstring& key,
                                                      const std::wstring& file) const {
   const std::optional<std::string> content = File(file);
-  if (!content) return std::nullopt;
-  const ProfileText text = DecodeProfileFile(*content);
-  return ProfileDocument(text.text, text.encoding).Find(section, key);
+  const ProfileText text = DecodeProfileFile(content.value_or(std::string()));
+  ProfileDocument document(text.text, text.encoding);
+  bool held = false;
+  for (const HeldBackWrite& write : heldBack_) {
+    if (Key(write.file) != Key(file)) continue;
+    document.Set(write.section, write.key, write.value);
+    held = true;
+  }
+  if (!content && !held) return std::nullopt;
+  return document.Find(section, key);
 }
 
 std::wstring SimPlatform::ProfileString(const std::wstring& section, const std::wstring& key,
@@ -408,17 +420,35 @@ SystemResult SimPlatform::ProfileWrite(const std::wstring& section, const std::w
   Record(L"ProfileWrite " + section + L" " + key + L" " + value + L" " + file);
   if (failWrites_) return AccessDenied();
   if (folders_.count(Key(FolderOf(file))) == 0) return PathNotFound();
-  const ProfileText text = DecodeProfileFile(File(file).value_or(std::string()));
-  ProfileDocument document(text.text, text.encoding);
-  if (!document.Set(section, key, value)) return {87, L"The parameter is incorrect."};
-  files_[Key(file)] = EncodeProfileFile(document.Text(), document.Encoding());
+  if (!ProfileDocument().Set(section, key, value)) return {87, L"The parameter is incorrect."};
+  heldBack_.push_back({file, section, key, value});
   return {};
 }
 
-// Writes are made at once: nothing is held back.
+SystemResult SimPlatform::CommitHeldBack() {
+  if (heldBack_.empty()) return {};
+  std::vector<HeldBackWrite> writes;
+  writes.swap(heldBack_);
+  if (failingCommits_ > 0) {
+    --failingCommits_;
+    Record(L"Commit failed");
+    return {112, L"There is not enough space on the disk."};
+  }
+  for (const HeldBackWrite& write : writes) {
+    const ProfileText text = DecodeProfileFile(File(write.file).value_or(std::string()));
+    ProfileDocument document(text.text, text.encoding);
+    document.Set(write.section, write.key, write.value);
+    files_[Key(write.file)] = EncodeProfileFile(document.Text(), document.Encoding());
+  }
+  return {};
+}
+
 SystemResult SimPlatform::CommitProfileWrites() {
   Record(L"CommitProfileWrites");
-  return {};
+  const SystemResult committed = CommitHeldBack();
+  SystemResult first = implicitCommitFailure_.Succeeded() ? committed : implicitCommitFailure_;
+  implicitCommitFailure_ = {};
+  return first;
 }
 
 // --- text files ----------------------------------------------------------------

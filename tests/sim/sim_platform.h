@@ -118,6 +118,11 @@ class SimPlatform final : public Platform {
   std::optional<std::string> File(const std::wstring& path) const;
   void AddFolder(const std::wstring& path);
   void FailWrites(bool fail) { failWrites_ = fail; }
+  // Profile writes are held back, as the native host holds them, and made together at
+  // CommitProfileWrites, at the next DoEvents and when the process ends. The next
+  // `times` commits fail (the disk is full): their writes are dropped, and a failure of
+  // an implicit one is reported by the next CommitProfileWrites.
+  void FailCommits(int times) { failingCommits_ = times; }
 
   // Every call the program made, one line each, such as
   // L"ProfileGetString Project NumberOfMachines C:\\Zembrik\\Parameter\\Program.ini".
@@ -154,6 +159,8 @@ class SimPlatform final : public Platform {
   static std::wstring Key(const std::wstring& path);
   std::optional<std::wstring> StoredValue(const std::wstring& section, const std::wstring& key,
                                           const std::wstring& file) const;
+  // Makes the held-back writes; the failure of this commit, if any.
+  SystemResult CommitHeldBack();
 
   Millis now_ = 0;
   bool ended_ = false;
@@ -189,6 +196,15 @@ class SimPlatform final : public Platform {
   std::map<std::wstring, std::string> files_;  // keyed upper-case
   std::map<std::wstring, bool> folders_;       // keyed upper-case
   bool failWrites_ = false;
+  struct HeldBackWrite {
+    std::wstring file;
+    std::wstring section;
+    std::wstring key;
+    std::wstring value;
+  };
+  std::vector<HeldBackWrite> heldBack_;
+  int failingCommits_ = 0;
+  SystemResult implicitCommitFailure_;
   std::vector<std::wstring> trace_;
   bool keepRecords_ = true;
 };
