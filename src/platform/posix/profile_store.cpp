@@ -81,7 +81,7 @@ std::optional<std::wstring> ProfileStore::Read(const std::string& path, const st
 SystemResult ProfileStore::Write(const std::string& path, const std::wstring& section,
                                  const std::wstring& key, const std::wstring& value) {
   CachedFile* file = nullptr;
-  if (const SystemResult loaded = Load(path, file, true); !loaded.Succeeded()) return loaded;
+  if (SystemResult loaded = Load(path, file, true); !loaded.Succeeded()) return loaded;
   if (file->exists && (file->mode & 0222) == 0) return ErrnoResult(EACCES);
   if (!file->exists) {
     struct stat folder {};

@@ -31,7 +31,7 @@ void RemoveLeftoverTemporaries(const std::string& path) {
     if (name.size() != prefix.size() + RandomPartLength ||
         name.compare(0, prefix.size(), prefix) != 0)
       continue;
-    const std::string leftover = folder + "/" + name;
+    const std::string leftover = (folder + "/").append(name);
     struct stat info {};
     if (calls.lstat(leftover.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
     if (now - info.st_mtim.tv_sec >= LeftoverAgeSeconds) calls.unlink(leftover.c_str());
