@@ -1,6 +1,7 @@
 // When check cycles run, over virtual hours.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include "sim/station.h"
 
@@ -91,6 +92,143 @@ TEST(Schedule, An16BitIntervalIsReachedWithoutOverflow) {
   EXPECT_EQ(station.platform.TraceStartingWith(L"ListDriveRoot").size(), 2u);
   EXPECT_EQ(station.window.state.UpdateCounter, 0);
   EXPECT_TRUE(station.platform.ReportedErrors().empty());
+}
+
+// --- early checks after a network change or a resume --------------------------------
+
+Station WatchingChanges(const std::string& extra = "") {
+  Station station;
+  station.Customer("[NetAddress]\r\nNetAddress1=\\\\srv\\docu\r\nNetDrive1=K\r\n" + extra +
+                   "[Tavisto]\r\nCheckOnNetworkChange=True\r\n");
+  return station;
+}
+
+// The messages that say why an early check came, in order.
+std::vector<std::wstring> Reasons(const Station& station) {
+  std::vector<std::wstring> reasons;
+  for (const std::wstring& message : station.Messages()) {
+    if (message.rfind(L"Network changed", 0) == 0 || message.rfind(L"Resumed", 0) == 0)
+      reasons.push_back(message);
+  }
+  return reasons;
+}
+
+TEST(ChangeChecks, ABurstOfChangesGivesOneCheckOnceTheNetworkHasBeenQuietFor3s) {
+  Station station = WatchingChanges();
+  for (int i = 0; i < 20; ++i) station.platform.NetworkChangesAt(Seconds(60) + i * 100);
+  const std::vector<Millis> starts = CycleStarts(station, Minutes(3));
+  ASSERT_EQ(starts.size(), 2u);
+  // The last change came at 61.9 s: the check 3 s later, within a tick of 0.5 s.
+  EXPECT_GE(starts[1], Seconds(61) + 900 + 3000);
+  EXPECT_LE(starts[1], Seconds(61) + 900 + 3500);
+  EXPECT_THAT(Reasons(station), ElementsAre(L"Network changed"));
+}
+
+TEST(ChangeChecks, AStormThatNeverGoesQuietStillGivesACheckEvery15s) {
+  Station station = WatchingChanges();
+  for (int i = 0; i < 40; ++i) station.platform.NetworkChangesAt(Seconds(60) + i * 1000);
+  const std::vector<Millis> starts = CycleStarts(station, Minutes(2));
+  ASSERT_GE(starts.size(), 3u);
+  EXPECT_GE(starts[1], Seconds(75));
+  EXPECT_LE(starts[1], Seconds(75) + 500);
+  EXPECT_LE(starts.size(), 5u);  // 40 changes: a check each 15 s and one when quiet
+}
+
+TEST(ChangeChecks, AChangeWhileACheckRunsAsksForOneMoreAfterIt) {
+  Station station = WatchingChanges();
+  station.platform.SetDrive(L"K:\\", PresentDrive(Seconds(10)));
+  station.Start();
+  station.platform.NetworkChangesAt(Seconds(60));  // its check lists K: from 63 s to 73 s
+  station.platform.NetworkChangesAt(Seconds(65));
+  station.platform.RunFor(Minutes(2));
+  const std::vector<std::wstring> lists = station.platform.TraceStartingWith(L"ListDriveRoot");
+  EXPECT_EQ(lists.size(), 3u);  // the first check, the change's, and one more
+  EXPECT_THAT(Reasons(station), ElementsAre(L"Network changed", L"Network changed"));
+}
+
+TEST(ChangeChecks, ACheckThatFallsDueWhileAnotherYieldsWaitsForItsEnd) {
+  std::string shares;
+  for (int i = 2; i <= 5; ++i) {
+    const std::string n = std::to_string(i);
+    shares += "NetAddress" + n + "=\\\\srv\\s" + n + "\r\nNetDrive" + n + "=" +
+              std::string(1, static_cast<char>('K' + i)) + "\r\n";
+  }
+  Station station = WatchingChanges(shares);
+  // The first check takes 10 s and yields 20 times: the change's quiet time passes in it.
+  for (const wchar_t* root : {L"K:\\", L"L:\\", L"M:\\", L"N:\\", L"O:\\"})
+    station.platform.SetDrive(root, {DriveRoot::Empty, Seconds(1)});
+  station.platform.SetConnect([](const ConnectCall&) { return 53u; }, Seconds(1));
+  station.platform.NetworkChangesAt(Seconds(1));
+  station.Start();
+  station.platform.RunFor(Seconds(30));
+  const std::vector<std::wstring> messages = station.Messages();
+  const auto firstEnd = std::find(messages.begin(), messages.end(), L"Checking ready 5 faults");
+  const auto changed = std::find(messages.begin(), messages.end(), L"Network changed");
+  ASSERT_NE(changed, messages.end());
+  EXPECT_LT(firstEnd, changed);
+}
+
+TEST(ChangeChecks, ARefusedLogonIsNotTriedAgainByThem) {
+  Station station = WatchingChanges("NetAddress2=\\\\srv\\other\r\nNetDrive2=L\r\n");
+  station.platform.SetConnect([](const ConnectCall&) { return 1326u; });
+  station.platform.NetworkChangesAt(Seconds(60));
+  station.platform.ResumesAt(Seconds(100));
+  CycleStarts(station, Minutes(3));
+  // K: is present; L: is tried by the first check only.
+  EXPECT_EQ(station.platform.Connects().size(), 1u);
+  EXPECT_EQ(station.platform.TraceStartingWith(L"ListDriveRoot K").size(), 4u);
+}
+
+TEST(ChangeChecks, TheOrdinaryScheduleKeepsItsMinuteCount) {
+  Station station = WatchingChanges("UpdateInterval=10\r\n");
+  station.platform.NetworkChangesAt(Minutes(3) + Seconds(20));
+  const std::vector<Millis> starts = CycleStarts(station, Minutes(12));
+  ASSERT_EQ(starts.size(), 3u);
+  // The early check does not start the ten minutes anew: the ordinary one comes about
+  // ten minutes after the first (the minute it interrupted starts again), not ten
+  // minutes after the early one.
+  EXPECT_GE(starts[2], 50 + Minutes(10));
+  EXPECT_LT(starts[2], 50 + Minutes(11));
+}
+
+TEST(ChangeChecks, OffOrAnyOtherValueMeansNoWatchAndNoExtraCheck) {
+  for (const char* setting : {"", "CheckOnNetworkChange=yes\r\n", "CheckOnNetworkChange=1\r\n"}) {
+    Station station;
+    station.Customer(std::string("[NetAddress]\r\nNetAddress1=\\\\srv\\docu\r\nNetDrive1=K\r\n"
+                                 "[Tavisto]\r\n") +
+                     setting);
+    station.platform.NetworkChangesAt(Seconds(60));
+    station.platform.ResumesAt(Seconds(90));
+    EXPECT_THAT(CycleStarts(station, Minutes(3)), ElementsAre(50)) << setting;
+    EXPECT_TRUE(station.platform.TraceStartingWith(L"WatchNetworkAndPower").empty()) << setting;
+  }
+}
+
+TEST(ChangeChecks, AResumeGivesACheckAndOneMore30sLater) {
+  Station station = WatchingChanges();
+  station.platform.ResumesAt(Seconds(120));
+  const std::vector<Millis> starts = CycleStarts(station, Minutes(4));
+  ASSERT_EQ(starts.size(), 3u);
+  EXPECT_GE(starts[1], Seconds(123));
+  EXPECT_LE(starts[1], Seconds(123) + 500);
+  EXPECT_GE(starts[2], Seconds(150));
+  EXPECT_LE(starts[2], Seconds(150) + 500);
+  EXPECT_THAT(Reasons(station), ElementsAre(L"Resumed", L"Resumed 30 s ago"));
+}
+
+TEST(ChangeChecks, AWatchThatCannotBeSetUpIsSaidOnceAndTheScheduleGoesOn) {
+  Station station = WatchingChanges("UpdateInterval=1\r\n");
+  station.platform.FailSystemWatch(
+      {10047, L"socket failed: 10047 An address incompatible with the requested protocol was used.",
+       FailureKind::Other});
+  EXPECT_THAT(CycleStarts(station, Minutes(2) + Seconds(1)),
+              ElementsAre(50, 50 + Minutes(1), 50 + Minutes(2)));
+  const std::vector<std::wstring> messages = station.Messages();
+  EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                          [](const std::wstring& m) {
+                            return m.rfind(L"Fault by network watch: socket failed: 10047", 0) == 0;
+                          }),
+            1);
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ TEST_F(CycleOrder, ATeardownInTheMiddleOfACycleEndsItThere) {
                           L"EnableTimer RetryTimer off", L"EnableExitButton off",
                           L"EnableTimer UpdateTimer off", L"EnableTimer StartTimer off",
                           L"EnableTimer UpdateTimer off", L"EnableTimer WatchTimer off",
-                          L"EnableTimer RetryTimer off"));
+                          L"EnableTimer RetryTimer off", L"EnableTimer ChangeTimer off"));
 }
 
 TEST_F(CycleOrder, AWatchTickThatFindsTheWindowLetsTheCycleGoOn) {

@@ -126,7 +126,7 @@ TEST(ShutDown, TheWindowsTeardownEndsTheProcessTheSameWay) {
   EXPECT_THAT(station.platform.TraceStartingWith(L"EnableTimer"),
               ElementsAre(L"EnableTimer StartTimer on", L"EnableTimer StartTimer off",
                           L"EnableTimer UpdateTimer off", L"EnableTimer WatchTimer off",
-                          L"EnableTimer RetryTimer off"));
+                          L"EnableTimer RetryTimer off", L"EnableTimer ChangeTimer off"));
 }
 
 TEST(UncaughtError, IsReportedNamingTheErrorAndEndsTheProcess) {

@@ -5,6 +5,7 @@
 #include "core/event_log.h"
 #include "core/identity.h"
 #include "platform/error.h"
+#include "shares/change_checks.h"
 #include "shares/check_schedule.h"
 #include "windows/instance_guard.h"
 #include "windows/window_watch.h"
@@ -50,6 +51,7 @@ WindowProperties MainWindowProperties() {
   properties.timers[1] = {TimerId::UpdateTimer, UpdateTimerIntervalMs};
   properties.timers[2] = {TimerId::WatchTimer, WatchTimerIntervalMs};
   properties.timers[3] = {TimerId::RetryTimer, RetryTimerIntervalMs};
+  properties.timers[4] = {TimerId::ChangeTimer, ChangeTimerIntervalMs};
   return properties;
 }
 
@@ -68,8 +70,15 @@ void MainWindow::OnTimer(TimerId timer) {
       case TimerId::RetryTimer:
         OnRetryTimer(platform, state);
         break;
+      case TimerId::ChangeTimer:
+        OnChangeTimer(platform, state, ChangeTimerIntervalMs);
+        break;
     }
   });
+}
+
+void MainWindow::OnSystemEvent(SystemEvent event) {
+  RunHandler(platform, [this, event] { vt::OnSystemEvent(platform, state, event); });
 }
 
 void MainWindow::OnExitClick() {
@@ -104,6 +113,7 @@ void StartUp(MainWindow& window) {
   LoadProjectSettings(platform, window.EnvVar, state);
   ArmWindowWatch(platform, state);
   LoadCustomerConfiguration(platform, window.EnvVar, state);
+  ArmChangeChecks(platform, state);
   platform.EnableTimer(TimerId::StartTimer, true);
 }
 
@@ -112,6 +122,7 @@ void ShutDown(Platform& platform) {
   platform.EnableTimer(TimerId::UpdateTimer, false);
   platform.EnableTimer(TimerId::WatchTimer, false);
   platform.EnableTimer(TimerId::RetryTimer, false);
+  platform.EnableTimer(TimerId::ChangeTimer, false);
   platform.EndProcess();
 }
 

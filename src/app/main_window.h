@@ -12,6 +12,7 @@ constexpr unsigned StartTimerIntervalMs = 50;
 constexpr unsigned UpdateTimerIntervalMs = 60000;
 constexpr unsigned WatchTimerIntervalMs = 2000;
 constexpr unsigned RetryTimerIntervalMs = 1000;
+constexpr unsigned ChangeTimerIntervalMs = 500;
 
 // The window, its controls and timers as they are created.
 WindowProperties MainWindowProperties();
@@ -23,6 +24,7 @@ struct MainWindow final : WindowEvents {
   void OnExitClick() override;
   void OnResize() override;
   void OnTeardown() override;
+  void OnSystemEvent(SystemEvent event) override;
 
   Platform& platform;
   AppState state;

@@ -1,8 +1,8 @@
 #include "config/configuration.h"
 
+#include <algorithm>
 #include "config/number_reading.h"
 #include "config/profile_access.h"
-#include <algorithm>
 
 #include "core/event_log.h"
 #include "core/numbered.h"
@@ -62,13 +62,17 @@ std::int16_t LoadUpdateInterval(Platform& platform, const AppState& state) {
 void LoadTavistoSettings(Platform& platform, const EnvVarTable& envVar, AppState& state) {
   const std::wstring& file = state.CustomerCfgPath;
   const std::wstring logFile = ProfileRead(platform, TavistoSection, L"LogFile", file);
-  std::int32_t sizeKB = platform.ProfileInt(TavistoSection, L"LogFileSizeKB", DefaultLogFileSizeKB, file);
+  std::int32_t sizeKB =
+      platform.ProfileInt(TavistoSection, L"LogFileSizeKB", DefaultLogFileSizeKB, file);
   if (sizeKB <= 0) sizeKB = DefaultLogFileSizeKB;
   ConfigureLogFile(platform, state,
                    logFile.empty() ? std::wstring() : ExpandPlaceholders(platform, envVar, logFile),
                    static_cast<std::uint64_t>(sizeKB) * 1024);
-  const std::int32_t retry = platform.ProfileInt(TavistoSection, L"RetryAfterFaultSeconds", 0, file);
+  const std::int32_t retry =
+      platform.ProfileInt(TavistoSection, L"RetryAfterFaultSeconds", 0, file);
   state.RetryAfterFaultSeconds = std::clamp<std::int32_t>(retry, 0, state.UpdateInterval * 60);
+  state.CheckOnNetworkChange =
+      ProfileReadBool(platform, TavistoSection, L"CheckOnNetworkChange", file);
 }
 
 }  // namespace

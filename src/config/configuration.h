@@ -18,9 +18,10 @@ constexpr std::int16_t DefaultUpdateInterval = 10;
 void LoadProjectSettings(Platform& platform, const EnvVarTable& envVar, AppState& state);
 
 // The machine references, the five share slots, UpdateInterval and the optional
-// [Tavisto] settings (LogFile, LogFileSizeKB, RetryAfterFaultSeconds) from the
-// customer configuration file. Stops with an index error before machine 6, and with an
-// overflow error when UpdateInterval does not fit 16 bits.
+// [Tavisto] settings (LogFile, LogFileSizeKB, RetryAfterFaultSeconds,
+// CheckOnNetworkChange) from the customer configuration file. Stops with an index
+// error before machine 6, and with an overflow error when UpdateInterval does not fit
+// 16 bits.
 void LoadCustomerConfiguration(Platform& platform, const EnvVarTable& envVar, AppState& state);
 
 }  // namespace vt

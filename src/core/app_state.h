@@ -37,6 +37,21 @@ struct LogFileState {
   bool FaultShown = false;
 };
 
+// Early checks after network changes and resumes; times in milliseconds, counted by the
+// change timer's ticks.
+struct ChangeChecks {
+  // A burst of changes waits for its check: since its first change, since its last.
+  bool BurstPending = false;
+  std::int32_t SinceBurstStartMs = 0;
+  std::int32_t SinceLastChangeMs = 0;
+  // The burst began with or holds a resume (its line says so).
+  bool BurstHasResume = false;
+  // The check that follows a resume once more, and the time since that resume.
+  bool FollowUpPending = false;
+  std::int32_t SinceResumeMs = 0;
+  bool WatchFaultShown = false;
+};
+
 struct WindowEntry {
   std::wstring Title;  // upper case, as read
   WindowHandle Handle = 0;
@@ -56,6 +71,7 @@ struct AppState {
   std::int16_t UpdateInterval = 0;
   // Optional settings of the [Tavisto] section: 0 seconds means no early retry.
   std::int32_t RetryAfterFaultSeconds = 0;
+  bool CheckOnNetworkChange = false;
 
   // Check scheduling: update-timer ticks since the last cycle ended.
   std::int16_t UpdateCounter = 0;
@@ -63,6 +79,9 @@ struct AppState {
   // and the retry-timer ticks counted towards it.
   std::int32_t RetryWaitSeconds = 0;
   std::int32_t RetryCounter = 0;
+  // A check cycle is running (other ticks may come inside it while it yields).
+  bool CheckRunning = false;
+  ChangeChecks Changes;
 
   LogFileState LogFile;
 

@@ -17,8 +17,8 @@ namespace vt {
 // A top-level window of the window system; 0 is "no window".
 using WindowHandle = std::uintptr_t;
 
-enum class TimerId { StartTimer, UpdateTimer, WatchTimer, RetryTimer };
-constexpr int TimerCount = 4;
+enum class TimerId { StartTimer, UpdateTimer, WatchTimer, RetryTimer, ChangeTimer };
+constexpr int TimerCount = 5;
 enum class ControlId { LogList, ExitButton };
 // Along the stacking order of top-level windows: the next one below, or above.
 enum class StackDirection { Below, Above };
@@ -51,6 +51,18 @@ struct WindowProperties {
   TimerSetting timers[TimerCount];
 };
 
+// What the system tells the program beside its window's own events, once the program
+// has asked for it (WatchNetworkAndPower). Each host turns what its own sources report
+// into one of these.
+enum class SystemEvent {
+  // An address or a network link was added or removed, a link went up or down, or the
+  // default route changed. What changes none of these (an address announced again, a
+  // lifetime refreshed) is not told.
+  NetworkChanged,
+  // The system resumed from sleep or hibernation.
+  Resumed,
+};
+
 // The notifications the window system delivers to the program, one at a time, on the
 // user-interface thread (or inside DoEvents).
 class WindowEvents {
@@ -59,6 +71,7 @@ class WindowEvents {
   virtual void OnExitClick() = 0;
   virtual void OnResize() = 0;
   virtual void OnTeardown() = 0;
+  virtual void OnSystemEvent(SystemEvent event) = 0;
 
  protected:
   ~WindowEvents() = default;
@@ -194,6 +207,11 @@ class Platform {
   // --- drives and network --------------------------------------------------
   // Lists the root of `drive` (a letter, as configured). Blocks until the system answers.
   virtual DriveRoot ListDriveRoot(const std::wstring& drive) = 0;
+  // Starts telling the program of network changes and resumes (OnSystemEvent). What
+  // cannot be watched is said in the result, naming the call that failed; what can be
+  // is watched all the same.
+  virtual SystemResult WatchNetworkAndPower() = 0;
+
   // Connects `drive` (a letter) to `share` (\\server\share) with these credentials.
   // Blocks until the system answers. The user and the password are handed over as
   // they are: an empty text stays empty (for a password: no password).

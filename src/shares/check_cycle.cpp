@@ -120,7 +120,7 @@ int CheckShares(Platform& platform, AppState& state, CycleKind kind) {
   CycleFaults faults;
   for (ShareSlot& slot : state.Shares) {
     if (slot.NetAddress.empty()) continue;
-    if (kind == CycleKind::Retry && slot.LogonFailed) continue;
+    if (kind == CycleKind::Early && slot.LogonFailed) continue;
     TestAndConnect(platform, state, slot, faults);
     Publish(platform, state, slot, faults);
   }

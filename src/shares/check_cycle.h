@@ -9,9 +9,10 @@
 
 namespace vt {
 
-// A scheduled cycle checks every share; an early retry after faults leaves alone the
-// shares whose last connect failed for a logon reason.
-enum class CycleKind { Scheduled, Retry };
+// A scheduled cycle checks every share; an early one (a retry after faults, a check
+// after a network change or a resume) leaves alone the shares whose last connect was a
+// refused logon, so it can never lock an account out.
+enum class CycleKind { Scheduled, Early };
 
 // One pass over the five share slots. Disables "Exit" and the update timer while it
 // runs and enables them again when it ends. Returns the faults that an early retry

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "shares/check_cycle.h"
-
 namespace vt {
 
 namespace {
@@ -24,12 +22,15 @@ void ScheduleRetry(Platform& platform, AppState& state, int retryableFaults) {
   platform.EnableTimer(TimerId::RetryTimer, wait > 0 && wait < intervalSeconds);
 }
 
+}  // namespace
+
 void RunCycle(Platform& platform, AppState& state, CycleKind kind) {
   platform.EnableTimer(TimerId::RetryTimer, false);
-  ScheduleRetry(platform, state, CheckShares(platform, state, kind));
+  state.CheckRunning = true;
+  const int retryableFaults = CheckShares(platform, state, kind);
+  state.CheckRunning = false;
+  ScheduleRetry(platform, state, retryableFaults);
 }
-
-}  // namespace
 
 void OnStartTimer(Platform& platform, AppState& state) {
   // Disabled as soon as its tick arrives: the first cycle yields to pending events,
@@ -48,7 +49,7 @@ void OnUpdateTimer(Platform& platform, AppState& state) {
 
 void OnRetryTimer(Platform& platform, AppState& state) {
   ++state.RetryCounter;
-  if (state.RetryCounter >= state.RetryWaitSeconds) RunCycle(platform, state, CycleKind::Retry);
+  if (state.RetryCounter >= state.RetryWaitSeconds) RunCycle(platform, state, CycleKind::Early);
 }
 
 }  // namespace vt

@@ -5,6 +5,7 @@
 
 #include "core/app_state.h"
 #include "platform/platform.h"
+#include "shares/check_cycle.h"
 
 namespace vt {
 
@@ -16,5 +17,8 @@ void OnUpdateTimer(Platform& platform, AppState& state);
 
 // The one-second tick of a pending early retry: starts it when its wait is over.
 void OnRetryTimer(Platform& platform, AppState& state);
+
+// Runs one cycle, and after it schedules the early retry its faults call for.
+void RunCycle(Platform& platform, AppState& state, CycleKind kind);
 
 }  // namespace vt

@@ -23,6 +23,8 @@ const wchar_t* TimerName(TimerId id) {
       return L"WatchTimer";
     case TimerId::RetryTimer:
       return L"RetryTimer";
+    case TimerId::ChangeTimer:
+      return L"ChangeTimer";
   }
   return L"?";
 }
@@ -481,6 +483,30 @@ SystemResult SimPlatform::WriteWholeFile(const std::wstring& file, const std::st
   if (failWrites_ || folders_.count(Key(file)) != 0) return AccessDenied();
   if (folders_.count(Key(FolderOf(file))) == 0) return PathNotFound();
   files_[Key(file)] = bytes;
+  return {};
+}
+
+// --- the network and power --------------------------------------------------
+
+void SimPlatform::NetworkChangesAt(Millis at) {
+  systemEvents_.emplace_back(SystemEvent::NetworkChanged, at);
+  if (watchingSystem_) MakeReady(networkSource_, at);
+}
+
+void SimPlatform::ResumesAt(Millis at) {
+  systemEvents_.emplace_back(SystemEvent::Resumed, at);
+  if (watchingSystem_) MakeReady(resumeSource_, at);
+}
+
+SystemResult SimPlatform::WatchNetworkAndPower() {
+  Record(L"WatchNetworkAndPower");
+  if (!watchFailure_.Succeeded()) return watchFailure_;
+  watchingSystem_ = true;
+  networkSource_ = AddSource([this] { events_->OnSystemEvent(SystemEvent::NetworkChanged); });
+  resumeSource_ = AddSource([this] { events_->OnSystemEvent(SystemEvent::Resumed); });
+  for (const auto& [event, at] : systemEvents_) {
+    if (at >= now_) MakeReady(event == SystemEvent::Resumed ? resumeSource_ : networkSource_, at);
+  }
   return {};
 }
 

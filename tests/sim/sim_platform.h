@@ -70,6 +70,14 @@ class SimPlatform final : public Platform {
   void MakeReady(SourceId source, Millis at);
   void RemoveSource(SourceId source);
 
+  // --- the network and power ------------------------------------------------
+  // Once the program watches them (WatchNetworkAndPower), the network changes and the
+  // system resumes at these virtual times; before that, nothing is told.
+  void NetworkChangesAt(Millis at);
+  void ResumesAt(Millis at);
+  // The watch cannot be set up: WatchNetworkAndPower answers this.
+  void FailSystemWatch(SystemResult failure) { watchFailure_ = std::move(failure); }
+
   // --- the main window --------------------------------------------------------
   bool WindowCreated() const { return events_ != nullptr; }
   bool WindowShown() const { return shown_; }
@@ -196,6 +204,11 @@ class SimPlatform final : public Platform {
   std::map<std::wstring, std::string> files_;  // keyed upper-case
   std::map<std::wstring, bool> folders_;       // keyed upper-case
   bool failWrites_ = false;
+  SystemResult watchFailure_;
+  bool watchingSystem_ = false;
+  SourceId networkSource_ = 0;
+  SourceId resumeSource_ = 0;
+  std::vector<std::pair<SystemEvent, Millis>> systemEvents_;
   struct HeldBackWrite {
     std::wstring file;
     std::wstring section;

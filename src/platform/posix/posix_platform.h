@@ -12,6 +12,7 @@
 #include "platform/posix/event_loop.h"
 #include "platform/posix/log_output.h"
 #include "platform/posix/profile_store.h"
+#include "platform/posix/system_watch.h"
 #include "platform/timer_table.h"
 
 namespace vt::posix {
@@ -46,6 +47,7 @@ class PosixPlatform final : public Platform {
   std::vector<std::wstring> items_;
   TimerTable timers_;
   EventLoop loop_;
+  SystemWatch watch_;
   TwipsRect listRect_{};
   TwipsRect buttonRect_{};
   TwipsSize outer_{};
