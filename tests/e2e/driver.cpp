@@ -5,6 +5,9 @@
 //   driver wait-gone TITLE SECONDS         exit 0 once no window has that title
 //   driver wait-line TEXT SECONDS          exit 0 once a log line contains TEXT
 //   driver items                           prints "N items", then the log lines
+//   driver wait-count TEXT N SECONDS       exit 0 once N log lines contain TEXT
+//   driver power-resume                    sends WM_POWERBROADCAST (resumed) to the window
+//   driver set-event NAME                  sets the named event (test builds watch one)
 //   driver wait-disabled SECONDS           exit 0 once "Exit" is disabled
 //   driver button-enabled                  prints 1 or 0
 //   driver click-exit                      BM_CLICK on "Exit"
@@ -154,6 +157,34 @@ int main(int argc, char** argv) {
     std::printf("%u items\n", static_cast<unsigned>(items.size()));
     for (const std::string& item : items) std::printf("%s\n", item.c_str());
     return 0;
+  }
+  if (command == "wait-count" && argc > 4) {
+    const DWORD end = ::GetTickCount() + static_cast<DWORD>(std::atof(argv[4]) * 1000);
+    for (;;) {
+      int count = 0;
+      for (const std::string& item : Items()) {
+        if (item.find(argv[2]) != std::string::npos) ++count;
+      }
+      if (count >= std::atoi(argv[3])) return 0;
+      if (static_cast<LONG>(end - ::GetTickCount()) <= 0) {
+        std::printf("%d\n", count);
+        return 1;
+      }
+      ::Sleep(100);
+    }
+  }
+  if (command == "power-resume") {
+    HWND window = MainWindow();
+    if (window == nullptr) return 1;
+    ::PostMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    return 0;
+  }
+  if (command == "set-event" && argc > 2) {
+    HANDLE event = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]);
+    if (event == nullptr) return 1;
+    const BOOL set = ::SetEvent(event);
+    ::CloseHandle(event);
+    return set ? 0 : 1;
   }
   if (command == "button-enabled") {
     HWND button = Child(MainWindow(), "BUTTON");

@@ -24,6 +24,15 @@ for tool in wine wineboot wineserver Xvfb; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
 done
 
+# The whole run in a network namespace of its own where that is allowed, so that a
+# scenario may change the network (an address on lo) without touching the machine's.
+if [ -z "${VODU_E2E_NAMESPACE:-}" ]; then
+  if unshare -rn true 2>/dev/null && command -v ip >/dev/null; then
+    VODU_E2E_NAMESPACE=own exec unshare -rn "$0" "$@"
+  fi
+  export VODU_E2E_NAMESPACE=none
+fi
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/vodu-e2e.XXXXXX")
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs in a fresh prefix.
@@ -284,6 +293,53 @@ near "list top" "$list_top" 150
 near "list width" "$list_width" $(( width - 240 ))
 near "list height" "$list_height" $(( height - 150 - button_height - 450 ))
 end_scenario
+
+# The customer file of a scenario in which only what the scenario does starts an early
+# check: the ordinary schedule an hour, no retries after faults.
+quiet_schedule() {
+  sed -i 's/^UpdateInterval=.*/UpdateInterval=60\r/; s/^RetryAfterFaultSeconds=.*/RetryAfterFaultSeconds=0\r/' \
+    "$prefix/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
+}
+
+echo "scenario: a resume from sleep gives a check within seconds"
+new_prefix resume
+quiet_schedule
+use_mpr_double  # connects answer at once: the check itself takes no time
+start_program
+drive wait-line "Checking ready" 30 || fail "no first check"
+drive power-resume || fail "no window to tell"
+drive wait-line "Resumed" 5 || fail "no check within 5 s of the resume"
+drive wait-count "Checking ready" 2 30 > /dev/null || fail "the check did not end"
+end_scenario
+
+echo "scenario: an event source of the message loop (a test build's stand-in for a network change)"
+new_prefix source
+quiet_schedule
+use_mpr_double
+export VODU_TEST_NETWORK_EVENT=VoduTestNetworkChange
+start_program VoduTavistoFaults.exe
+drive wait-line "Checking ready" 30 || fail "no first check"
+drive set-event VoduTestNetworkChange || fail "the program watches no such event"
+drive wait-line "Network changed" 5 || fail "no check within 5 s of the change"
+drive wait-count "Checking ready" 2 30 > /dev/null || fail "the check did not end"
+unset VODU_TEST_NETWORK_EVENT
+end_scenario
+
+echo "scenario: an address added on lo gives a check within seconds"
+if [ "$VODU_E2E_NAMESPACE" = own ]; then
+  new_prefix address
+  quiet_schedule
+  use_mpr_double
+  start_program
+  drive wait-line "Checking ready" 30 || fail "no first check"
+  ip addr add 10.77.0.1/32 dev lo
+  drive wait-line "Network changed" 5 || fail "no check within 5 s of the new address"
+  drive wait-count "Checking ready" 2 30 > /dev/null || fail "the check did not end"
+  end_scenario
+else
+  echo "    skipped: this machine allows no network namespace of our own (unshare -rn), so no"
+  echo "    address can be added without touching the machine's network"
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -29,6 +29,7 @@ namespace {
 // that is only set (by hand, by NTP) leaves it as it was.
 constexpr long long ResumeThresholdNs = 100000000;
 constexpr time_t ClockArmedSeconds = std::time_t{365} * 24 * 3600;
+constexpr int MaxReadsAtOnce = 1000;
 
 std::string AddressText(const sockaddr* address) {
   char text[INET6_ADDRSTRLEN] = {};
@@ -120,7 +121,7 @@ SystemResult SystemWatch::StartNetwork(EventLoop& loop) {
   address.nl_family = AF_NETLINK;
   address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE;
   if (::bind(netlink_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    const SystemResult failed = Failed(L"bind(NETLINK_ROUTE)");
+    SystemResult failed = Failed(L"bind(NETLINK_ROUTE)");
     netlink_.Reset();
     return failed;
   }
@@ -132,10 +133,11 @@ SystemResult SystemWatch::StartNetwork(EventLoop& loop) {
 void SystemWatch::OnNetworkReady() {
   // Everything that came is read; a full socket (ENOBUFS) lost some, which the snapshot
   // makes up for.
+  // A storm that never stops is read in part now, and the rest at the next turn.
   char buffer[16384];
-  for (;;) {
+  for (int read = 0; read < MaxReadsAtOnce; ++read) {
     const ssize_t n = ::recv(netlink_.get(), buffer, sizeof buffer, 0);
-    if (n >= 0 || errno == EINTR || errno == ENOBUFS) continue;
+    if (n > 0 || (n < 0 && (errno == EINTR || errno == ENOBUFS))) continue;
     break;
   }
   std::string now = NetworkSnapshot();
@@ -158,7 +160,7 @@ SystemResult SystemWatch::StartResume(EventLoop& loop) {
   clock_.Reset(::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC));
   if (!clock_.valid()) return Failed(L"timerfd_create");
   if (!ArmClock()) {
-    const SystemResult failed = Failed(L"timerfd_settime");
+    SystemResult failed = Failed(L"timerfd_settime");
     clock_.Reset();
     return failed;
   }

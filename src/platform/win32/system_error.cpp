@@ -82,6 +82,13 @@ SystemResult LastFailure() {
   return FailureOf(::GetLastError());
 }
 
+SystemResult CallFailure(const wchar_t* call, DWORD error) {
+  SystemResult failure = FailureOf(error);
+  failure.reason =
+      std::wstring(call) + L" failed: " + std::to_wstring(error) + L" " + failure.reason;
+  return failure;
+}
+
 void ThrowSystemError(const wchar_t* call, DWORD error) {
   throw SystemCallFailed(call, error, SystemText(error));
 }

@@ -25,6 +25,8 @@ FailureKind FailureKindOf(DWORD error);
 SystemResult FailureOf(DWORD error);
 // The same for GetLastError().
 SystemResult LastFailure();
+// A failure that names its call: "WSAIoctl failed: 10045 The attempted operation ...".
+SystemResult CallFailure(const wchar_t* call, DWORD error);
 
 // Raises the program's error for `call` with `error` and its text.
 [[noreturn]] void ThrowSystemError(const wchar_t* call, DWORD error);

@@ -6,11 +6,13 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <winsock2.h>
 
 #include <string>
 
 #include "platform/platform.h"
 #include "platform/win32/event_sources.h"
+#include "platform/win32/network_watch.h"
 #include "platform/win32/system_error.h"
 
 namespace vt::win32 {
@@ -34,6 +36,7 @@ class Win32Platform final : public Platform {
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   HWND ControlWindow(ControlId control) const;
+  void OnPowerBroadcast(WPARAM event);
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
@@ -42,6 +45,9 @@ class Win32Platform final : public Platform {
   Brush background_;
   WindowEvents* events_ = nullptr;
   EventSources sources_;
+  NetworkWatch network_;
+  // Resumes are told once the program watches for them.
+  bool watchingPower_ = false;
   bool controlsReady_ = false;
   bool timerEnabled_[TimerCount] = {};
   unsigned timerInterval_[TimerCount] = {};

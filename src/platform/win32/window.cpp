@@ -90,6 +90,9 @@ LRESULT Win32Platform::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
       events_->OnTeardown();
       return 0;
+    case WM_POWERBROADCAST:
+      OnPowerBroadcast(wParam);
+      return TRUE;
     default:
       return ::DefWindowProcW(window_, message, wParam, lParam);
   }
