@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/file_calls.h"
@@ -436,6 +438,22 @@ void CommitBesideAnInPlaceRewriter(const std::string& path) {
     ASSERT_NE(content.str().find("[Theirs" + std::to_string(i) + "]"), std::string::npos) << i;
   }
   EXPECT_GE(landed, Commits / 2);
+}
+
+TEST_F(ProfileStoreTest, AnEmptiedFileWhoseWriterIsDescheduledLongIsWaitedFor) {
+  Put("status.ini", "[S]\r\nk=old\r\n[Theirs]\r\nx=1\r\n");
+  ProfileStore store;
+  ASSERT_TRUE(WriteAndCommit(store, L"k", L"first").Succeeded());
+  // The other program truncates, and gets the processor back only 300 ms later.
+  Rewrite("status.ini", "");
+  std::thread other([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Rewrite("status.ini", "[S]\r\nk=first\r\n[Theirs]\r\nx=1\r\n");
+  });
+  const SystemResult written = WriteAndCommit(store, L"k", L"second");
+  other.join();
+  EXPECT_TRUE(written.Succeeded());
+  EXPECT_EQ(Get("status.ini"), "[S]\r\nk=second\r\n[Theirs]\r\nx=1\r\n");
 }
 
 TEST_F(ProfileStoreTest, AFileBeingRewrittenInPlaceIsNeverTheBaseOfAReplace) {

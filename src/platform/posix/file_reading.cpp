@@ -15,7 +15,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto QuietTime = std::chrono::milliseconds(100);
-constexpr auto LongestWait = std::chrono::seconds(1);
+constexpr auto EmptyQuietTime = std::chrono::seconds(1);
+constexpr auto LongestWait = std::chrono::seconds(2);
+
+std::chrono::nanoseconds QuietTimeFor(const struct stat& info) {
+  return info.st_size == 0 ? std::chrono::nanoseconds(EmptyQuietTime)
+                           : std::chrono::nanoseconds(QuietTime);
+}
 
 std::chrono::nanoseconds SinceLastChange(const struct stat& info) {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
@@ -43,7 +49,7 @@ FileRead Failure(int error) {
 }  // namespace
 
 bool HasBeenQuiet(const struct stat& info) {
-  return SinceLastChange(info) >= QuietTime;
+  return SinceLastChange(info) >= QuietTimeFor(info);
 }
 
 FileRead ReadWholeFile(const std::string& path, bool settle) {
@@ -72,7 +78,7 @@ FileRead ReadWholeFile(const std::string& path, bool settle) {
       seen = identity;
       seenSince = now;
     }
-    read.settled = HasBeenQuiet(read.info) || now - seenSince >= QuietTime;
+    read.settled = HasBeenQuiet(read.info) || now - seenSince >= QuietTimeFor(read.info);
     if (settle && !read.settled) {
       if (now - start >= LongestWait) return Failure(EBUSY);
       std::this_thread::sleep_for(std::chrono::milliseconds(10));

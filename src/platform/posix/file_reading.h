@@ -21,16 +21,21 @@ struct FileRead {
 //
 // With `settle`, what is read may become the base of a replacement, so it must not be a
 // copy taken while another program rewrites the file in place (truncate, then write:
-// Windows' own profile calls and Wine's write that way). A file changed less than
-// 100 ms ago is read only once it has been quiet for 100 ms, and read again when it
-// changed while it was being read. Why this rule: a half-written file can have any size,
-// shorter or longer than the last copy, so its size cannot tell; the time of its last
-// change can, and waiting costs nothing unless another program wrote in the last 100 ms
-// (then at most that long). A file that is never quiet for 1 s gives EBUSY: that write
-// fails and the next check tries again.
+// Windows' own profile calls and Wine's write that way). The rule, by the time of the
+// file's last change:
+//  - a file changed less than 100 ms ago is read once it has been quiet for 100 ms: a
+//    half-written file can have any size, longer than the last copy too, so its size
+//    cannot tell, and the wait costs nothing unless another program wrote in the last
+//    100 ms;
+//  - an empty file must have been quiet for a whole second: that is how a rewrite in
+//    place looks while its writer is descheduled between its truncate and its write,
+//    which on a busy machine can last longer than 100 ms;
+//  - a file changed while it was read is read again.
+// A file that does not become quiet within 2 s gives EBUSY: that write fails and the
+// next check tries again.
 FileRead ReadWholeFile(const std::string& path, bool settle);
 
-// Whether the file has been quiet for 100 ms (by the time of its last change).
+// Whether the file has been quiet long enough (as above) to be the base of a replace.
 bool HasBeenQuiet(const struct stat& info);
 
 }  // namespace vt::posix
