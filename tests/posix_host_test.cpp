@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "platform/posix/event_loop.h"
@@ -116,6 +118,41 @@ TEST_F(Host, ProfileCallsReadAndWriteThroughTheDriveLayout) {
   EXPECT_EQ(host.ProfileInt(L"Machine1", L"Missing", -1, file), -1);
   EXPECT_FALSE(host.ProfileWrite(L"S", L"k", L"v", L"C:\\NoFolder\\x.ini").Succeeded());
   EXPECT_FALSE(host.ProfileWrite(L"S", L"k", L"v", L"nowhere.ini").Succeeded());
+}
+
+TEST_F(Host, AFileWrittenWholeIsNeverFoundHalfWritten) {
+  PosixPlatform host(prefix_, false);
+  const std::string small = "# small\nvodu_tavisto_share_up 1\n";
+  const std::string large = "# large\n" + std::string(256 * 1024, 'x') + "\n";
+  ASSERT_TRUE(host.WriteWholeFile(L"C:\\Zembrik\\vodu_tavisto.prom", small).Succeeded());
+  const std::string path = prefix_ + "/drive_c/Zembrik/vodu_tavisto.prom";
+  // A reader in another process, as the exporter is, reads it again and again.
+  int results[2];
+  ASSERT_EQ(::pipe(results), 0);
+  const pid_t reader = ::fork();
+  if (reader == 0) {
+    int reads = 0;
+    int torn = 0;
+    for (; reads < 2000; ++reads) {
+      std::ifstream file(path, std::ios::binary);
+      const std::string content{std::istreambuf_iterator<char>(file), {}};
+      if (content != small && content != large) ++torn;
+    }
+    const int said[2] = {reads, torn};
+    [[maybe_unused]] const ssize_t n = ::write(results[1], said, sizeof said);
+    ::_exit(0);
+  }
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_TRUE(host.WriteWholeFile(L"C:\\Zembrik\\vodu_tavisto.prom", i % 2 == 0 ? large : small)
+                    .Succeeded());
+  }
+  int said[2] = {0, 0};
+  ASSERT_EQ(::read(results[0], said, sizeof said), static_cast<ssize_t>(sizeof said));
+  ::waitpid(reader, nullptr, 0);
+  ::close(results[0]);
+  ::close(results[1]);
+  EXPECT_EQ(said[0], 2000);
+  EXPECT_EQ(said[1], 0) << "reads that found the file half-written";
 }
 
 // --- event sources --------------------------------------------------------------

@@ -25,6 +25,30 @@ struct ShareSlot {
   // expired account): early retries leave the slot alone, so they cannot lock the
   // account out.
   bool LogonFailed = false;
+  // What the checks found, for the metrics: whether a check has looked at the share
+  // yet, the error number of its last failed connect (0 once it is up again), and the
+  // connects that failed since the program started.
+  bool Checked = false;
+  std::uint32_t LastError = 0;
+  std::uint64_t ConnectFailures = 0;
+};
+
+// What started a check.
+enum class CheckTrigger { Start, Schedule, Retry, NetworkChange, Resume };
+constexpr int CheckTriggerCount = 5;
+
+// What the checks so far add up to, for the metrics file.
+struct CheckRecord {
+  std::uint64_t Checks[CheckTriggerCount] = {};
+  std::int64_t LastEndUnixMs = 0;
+  std::int64_t LastDurationMs = 0;
+  bool StatusFileWritten = true;
+};
+
+// The optional metrics file.
+struct MetricsFileState {
+  std::wstring Path;  // empty: none
+  bool FaultShown = false;
 };
 
 // The optional copy of the event log in a file.
@@ -82,6 +106,8 @@ struct AppState {
   // A check cycle is running (other ticks may come inside it while it yields).
   bool CheckRunning = false;
   ChangeChecks Changes;
+  CheckRecord Record;
+  MetricsFileState MetricsFile;
 
   LogFileState LogFile;
 

@@ -166,6 +166,11 @@ class Platform {
   virtual std::wstring TimeOfDay() = 0;
   // The current local date and time as "2026-12-07 08:00:00".
   virtual std::wstring LocalDateTime() = 0;
+  // The current time as Unix time in milliseconds (the system's clock).
+  virtual std::int64_t UnixTimeMs() = 0;
+  // Milliseconds from some moment of the system's choosing, never going back: for
+  // measuring how long something took.
+  virtual std::int64_t ElapsedMs() = 0;
   // The text in upper case by the system's own rules, for case-blind matching.
   virtual std::wstring UpperCase(const std::wstring& text) = 0;
 

@@ -24,6 +24,8 @@ WindowHandle FindWindowByTitle(const std::wstring& title) override;
 void ReportUncaughtError(const std::wstring& message) override;
 std::wstring TimeOfDay() override;
 std::wstring LocalDateTime() override;
+std::int64_t UnixTimeMs() override;
+std::int64_t ElapsedMs() override;
 std::wstring UpperCase(const std::wstring& text) override;
 EnvironmentLookup EnvironmentVariable(const std::wstring& name, std::size_t maxLength) override;
 std::wstring ProfileString(const std::wstring& section, const std::wstring& key,
@@ -40,4 +42,4 @@ SystemResult WriteWholeFile(const std::wstring& file, const std::string& bytes) 
 DriveRoot ListDriveRoot(const std::wstring& drive) override;
 SystemResult WatchNetworkAndPower() override;
 SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
-                           const std::wstring& user, const std::wstring& password) override;
+                          const std::wstring& user, const std::wstring& password) override;

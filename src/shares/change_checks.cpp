@@ -7,9 +7,9 @@ namespace vt {
 
 namespace {
 
-void Check(Platform& platform, AppState& state, const wchar_t* why) {
+void Check(Platform& platform, AppState& state, const wchar_t* why, CheckTrigger trigger) {
   LogMessage(platform, state, why);
-  RunCycle(platform, state, CycleKind::Early);
+  RunCycle(platform, state, trigger);
 }
 
 }  // namespace
@@ -55,10 +55,14 @@ void OnChangeTimer(Platform& platform, AppState& state, std::int32_t tickMs) {
   if (changes.BurstPending && (changes.SinceLastChangeMs > ChangeQuietMs ||
                                changes.SinceBurstStartMs >= ChangeBurstCapMs)) {
     changes.BurstPending = false;
-    Check(platform, state, changes.BurstHasResume ? L"Resumed" : L"Network changed");
+    if (changes.BurstHasResume) {
+      Check(platform, state, L"Resumed", CheckTrigger::Resume);
+    } else {
+      Check(platform, state, L"Network changed", CheckTrigger::NetworkChange);
+    }
   } else if (changes.FollowUpPending && changes.SinceResumeMs >= ResumeFollowUpMs) {
     changes.FollowUpPending = false;
-    Check(platform, state, L"Resumed 30 s ago");
+    Check(platform, state, L"Resumed 30 s ago", CheckTrigger::Resume);
   }
   if (!changes.BurstPending && !changes.FollowUpPending)
     platform.EnableTimer(TimerId::ChangeTimer, false);

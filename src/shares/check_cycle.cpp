@@ -53,18 +53,22 @@ SystemResult Connect(Platform& platform, const ShareSlot& slot) {
 // Tests the slot's drive and connects it when missing; sets NetOK.
 void TestAndConnect(Platform& platform, AppState& state, ShareSlot& slot, CycleFaults& faults) {
   Guarded([&] { LogMessage(platform, state, L"Checking: " + slot.NetAddress); });
+  slot.Checked = true;
   if (DrivePresent(platform, slot)) {
     slot.NetOK = true;
     slot.LogonFailed = false;
+    slot.LastError = 0;
     return;
   }
   Guarded([&] { LogMessage(platform, state, L"Generate: " + slot.NetAddress); });
   const SystemResult connect = Connect(platform, slot);
   slot.LogonFailed = !connect.Succeeded() && connect.kind == FailureKind::LogonRefused;
+  slot.LastError = connect.error;
   if (connect.Succeeded()) {
     slot.NetOK = true;
     return;
   }
+  ++slot.ConnectFailures;
   Guarded([&] { LogMessage(platform, state, L"Fault by generate: " + slot.NetAddress); });
   Guarded([&] { LogMessage(platform, state, ReasonLine(connect, slot.Password)); });
   ++faults.count;
@@ -114,7 +118,7 @@ std::wstring ReasonLine(const SystemResult& result, const std::wstring& password
   return L"  error " + std::to_wstring(result.error) + L": " + reason;
 }
 
-int CheckShares(Platform& platform, AppState& state, CycleKind kind) {
+CycleOutcome CheckShares(Platform& platform, AppState& state, CycleKind kind) {
   platform.EnableExitButton(false);
   platform.EnableTimer(TimerId::UpdateTimer, false);
   CycleFaults faults;
@@ -138,7 +142,7 @@ int CheckShares(Platform& platform, AppState& state, CycleKind kind) {
   LogMessage(platform, state, L"Checking ready " + std::to_wstring(faults.count) + L" faults");
   platform.EnableTimer(TimerId::UpdateTimer, true);
   platform.EnableExitButton(true);
-  return faults.retryable;
+  return {faults.retryable, faults.firstWriteFailure.Succeeded()};
 }
 
 }  // namespace vt

@@ -14,10 +14,16 @@ namespace vt {
 // refused logon, so it can never lock an account out.
 enum class CycleKind { Scheduled, Early };
 
+// What a cycle found that decides what comes after it.
+struct CycleOutcome {
+  int retryableFaults = 0;  // the faults an early retry may mend (not a refused logon)
+  bool statusFileWritten = true;
+};
+
 // One pass over the five share slots. Disables "Exit" and the update timer while it
-// runs and enables them again when it ends. Returns the faults that an early retry
-// may mend (those not of a logon reason).
-int CheckShares(Platform& platform, AppState& state, CycleKind kind = CycleKind::Scheduled);
+// runs and enables them again when it ends.
+CycleOutcome CheckShares(Platform& platform, AppState& state,
+                         CycleKind kind = CycleKind::Scheduled);
 
 // Whether `reference` lies on the share `netAddress`: longer than 3 characters,
 // beginning with "\\" and, upper-cased, beginning with the upper-cased address.

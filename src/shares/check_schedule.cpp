@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "metrics/metrics_file.h"
+
 namespace vt {
 
 namespace {
@@ -24,32 +26,42 @@ void ScheduleRetry(Platform& platform, AppState& state, int retryableFaults) {
 
 }  // namespace
 
-void RunCycle(Platform& platform, AppState& state, CycleKind kind) {
+void RunCycle(Platform& platform, AppState& state, CheckTrigger trigger) {
+  const CycleKind kind = trigger == CheckTrigger::Start || trigger == CheckTrigger::Schedule
+                             ? CycleKind::Scheduled
+                             : CycleKind::Early;
   platform.EnableTimer(TimerId::RetryTimer, false);
   state.CheckRunning = true;
-  const int retryableFaults = CheckShares(platform, state, kind);
+  const std::int64_t started = platform.ElapsedMs();
+  const CycleOutcome outcome = CheckShares(platform, state, kind);
   state.CheckRunning = false;
-  ScheduleRetry(platform, state, retryableFaults);
+  CheckRecord& record = state.Record;
+  ++record.Checks[static_cast<int>(trigger)];
+  record.LastEndUnixMs = platform.UnixTimeMs();
+  record.LastDurationMs = std::max<std::int64_t>(0, platform.ElapsedMs() - started);
+  record.StatusFileWritten = outcome.statusFileWritten;
+  WriteMetricsFile(platform, state);
+  ScheduleRetry(platform, state, outcome.retryableFaults);
 }
 
 void OnStartTimer(Platform& platform, AppState& state) {
   // Disabled as soon as its tick arrives: the first cycle yields to pending events,
   // and a second tick must not start a nested cycle.
   platform.EnableTimer(TimerId::StartTimer, false);
-  RunCycle(platform, state, CycleKind::Scheduled);
+  RunCycle(platform, state, CheckTrigger::Start);
 }
 
 void OnUpdateTimer(Platform& platform, AppState& state) {
   ++state.UpdateCounter;
   if (state.UpdateCounter >= state.UpdateInterval) {
     state.UpdateCounter = 0;
-    RunCycle(platform, state, CycleKind::Scheduled);
+    RunCycle(platform, state, CheckTrigger::Schedule);
   }
 }
 
 void OnRetryTimer(Platform& platform, AppState& state) {
   ++state.RetryCounter;
-  if (state.RetryCounter >= state.RetryWaitSeconds) RunCycle(platform, state, CycleKind::Early);
+  if (state.RetryCounter >= state.RetryWaitSeconds) RunCycle(platform, state, CheckTrigger::Retry);
 }
 
 }  // namespace vt

@@ -18,7 +18,9 @@ void OnUpdateTimer(Platform& platform, AppState& state);
 // The one-second tick of a pending early retry: starts it when its wait is over.
 void OnRetryTimer(Platform& platform, AppState& state);
 
-// Runs one cycle, and after it schedules the early retry its faults call for.
-void RunCycle(Platform& platform, AppState& state, CycleKind kind);
+// Runs one cycle for what started it (the start and the schedule check every share,
+// the others are early checks), records it, writes the metrics file, and schedules the
+// early retry its faults call for.
+void RunCycle(Platform& platform, AppState& state, CheckTrigger trigger);
 
 }  // namespace vt

@@ -293,6 +293,14 @@ std::wstring SimPlatform::LocalDateTime() {
   return L"2026-12-07 " + TimeOfDay();
 }
 
+std::int64_t SimPlatform::UnixTimeMs() {
+  return VirtualDayStartUnixMs + now_;
+}
+
+std::int64_t SimPlatform::ElapsedMs() {
+  return now_;
+}
+
 std::wstring SimPlatform::UpperCase(const std::wstring& text) {
   return UpperCaseText(text);
 }

@@ -23,6 +23,8 @@ constexpr Millis Minutes(Millis m) {
   return m * 60000;
 }
 constexpr Millis Never = INT64_MAX;
+// The virtual clock starts at 2026-12-07 08:00:00 (local time, which is UTC here).
+constexpr Millis VirtualDayStartUnixMs = 1796630400000;
 
 // Thrown by EndProcess. It is not a std::exception, so the program's own code never
 // catches it: it unwinds straight to the test.

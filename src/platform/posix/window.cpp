@@ -17,6 +17,7 @@
 #include "platform/window_frame.h"
 #include "portable/case_fold.h"
 #include "portable/codepage.h"
+#include "portable/utf8.h"
 
 namespace vt::posix {
 
@@ -28,25 +29,6 @@ std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-// Terminal output is UTF-8.
-std::string Utf8(const std::wstring& text) {
-  std::string out;
-  for (wchar_t wc : text) {
-    const std::uint32_t c = static_cast<char32_t>(wc);
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | ((c >> 12) & 0x0F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
 }
 
 // The current local time in a strftime format.
@@ -101,7 +83,7 @@ void PosixPlatform::ListSetItem(int index, const std::wstring& text) {
   if (index < 0 || static_cast<std::size_t>(index) >= items_.size()) return;
   items_[static_cast<std::size_t>(index)] = text;
   // Item 0 takes each new log line; the others only move down.
-  if (index == 0 && echoLog_) output_.WriteLine(Utf8(text));
+  if (index == 0 && echoLog_) output_.WriteLine(EncodeUtf8(text));
 }
 
 void PosixPlatform::EnableExitButton(bool) {}
@@ -175,7 +157,7 @@ void PosixPlatform::EndProcess() {
 
 void PosixPlatform::ReportUncaughtError(const std::wstring& message) {
   errorReported_ = true;
-  SayOnStandardError(Utf8(message));
+  SayOnStandardError(EncodeUtf8(message));
 }
 
 std::wstring PosixPlatform::TimeOfDay() {
@@ -184,6 +166,16 @@ std::wstring PosixPlatform::TimeOfDay() {
 
 std::wstring PosixPlatform::LocalDateTime() {
   return LocalTimeAs("%Y-%m-%d %H:%M:%S");
+}
+
+std::int64_t PosixPlatform::UnixTimeMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::int64_t PosixPlatform::ElapsedMs() {
+  return NowMs();
 }
 
 std::wstring PosixPlatform::UpperCase(const std::wstring& text) {

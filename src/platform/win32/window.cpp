@@ -268,6 +268,26 @@ std::wstring Win32Platform::LocalDateTime() {
   return text;
 }
 
+std::int64_t Win32Platform::UnixTimeMs() {
+  // FILETIME counts 100 ns since 1601-01-01.
+  constexpr std::int64_t UnixEpochIn100ns = 116444736000000000LL;
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  const std::int64_t since1601 =
+      (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return (since1601 - UnixEpochIn100ns) / 10000;
+}
+
+std::int64_t Win32Platform::ElapsedMs() {
+  // The performance counter exists and never fails from Windows XP on.
+  LARGE_INTEGER count{};
+  LARGE_INTEGER frequency{};
+  ::QueryPerformanceCounter(&count);
+  ::QueryPerformanceFrequency(&frequency);
+  return count.QuadPart / frequency.QuadPart * 1000 +
+         count.QuadPart % frequency.QuadPart * 1000 / frequency.QuadPart;
+}
+
 std::wstring Win32Platform::UpperCase(const std::wstring& text) {
   std::wstring upper(text);
   if (!upper.empty()) ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));

@@ -1,0 +1,12 @@
+// UTF-8, the text of terminals, journals and metrics files.
+#pragma once
+
+#include <string>
+
+namespace vt {
+
+// The text in UTF-8. Wide text is UTF-16 on Windows and UTF-32 elsewhere: a surrogate
+// pair becomes its one character, and a surrogate without its partner U+FFFD.
+std::string EncodeUtf8(const std::wstring& text);
+
+}  // namespace vt
