@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "sim/station.h"
 
 namespace vt::sim {
@@ -129,17 +131,24 @@ TEST(CustomerConfiguration, TheIntervalFallsBackToTenAndRoundsHalvesToEven) {
 }
 
 TEST(CustomerConfiguration, AnIntervalBeyond16BitsStopsStartUpAfterTheShareSlots) {
-  Station station;
-  station.Customer(
-      "[NetAddress]\r\nNetAddress5=\\\\srv\\x\r\nPassword5=hunter2\r\nUpdateInterval=40000\r\n");
-  station.Start();
-  EXPECT_TRUE(station.platform.Ended());
-  EXPECT_EQ(station.window.state.Shares[4].NetAddress, L"\\\\srv\\x");
-  ASSERT_EQ(station.platform.ReportedErrors().size(), 1u);
-  const std::wstring& message = station.platform.ReportedErrors()[0];
-  EXPECT_THAT(message, HasSubstr(L"Overflow: UpdateInterval \"40000\""));
-  EXPECT_THAT(message, ::testing::Not(HasSubstr(L"hunter2")));
-  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::StartTimer));
+  // &HFFFF is the whole number 65535 in hexadecimal digits, as 40000 is in decimal ones.
+  for (const char* interval : {"40000", "&HFFFF"}) {
+    Station station;
+    station.Customer(std::string("[NetAddress]\r\nNetAddress5=\\\\srv\\x\r\nPassword5=hunter2\r\n"
+                                 "UpdateInterval=") +
+                     interval + "\r\n");
+    station.Start();
+    EXPECT_TRUE(station.platform.Ended()) << interval;
+    EXPECT_EQ(station.window.state.Shares[4].NetAddress, L"\\\\srv\\x");
+    ASSERT_EQ(station.platform.ReportedErrors().size(), 1u) << interval;
+    const std::wstring& message = station.platform.ReportedErrors()[0];
+    EXPECT_THAT(message,
+                HasSubstr(L"Overflow: UpdateInterval \"" +
+                          std::wstring(interval, interval + std::strlen(interval)) +
+                          L"\" in C:\\Zembrik\\Documentation\\Documentation_Customer.cfg"));
+    EXPECT_THAT(message, ::testing::Not(HasSubstr(L"hunter2")));
+    EXPECT_FALSE(station.platform.TimerEnabled(TimerId::StartTimer));
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Directory variables from the environment and their defaults, and placeholders in paths.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "config/env_vars.h"
 #include "sim/sim_platform.h"
 
@@ -19,10 +21,23 @@ TEST(DirectoryVariables, DefaultsHoldWhenTheEnvironmentSaysNothing) {
   sim::SimPlatform platform;
   platform.SetEnvironment(L"VisuDir", L"");
   const EnvVarTable table = Resolved(platform);
-  EXPECT_EQ(table[0].Name, L"WinDir");
-  EXPECT_EQ(table[0].Value, L"C:\\WinNt");
-  EXPECT_EQ(table[9].Name, L"AllUsersProfile");
-  EXPECT_EQ(table[9].Value, L"C:\\Documents and Settings\\All Users");
+  // Every row's name and default, in row order: other tools expand these names too.
+  const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+      {L"WinDir", L"C:\\WinNt"},
+      {L"QuarnelToolsDir", L"C:\\QuarnelTools"},
+      {L"QuarnelDCSDir", L"C:\\QuarnelDCS"},
+      {L"VisuDir", L"C:\\Zembrik"},
+      {L"ServicePackDir", L"C:\\ServicePacks"},
+      {L"VisiWinDir", L"C:\\VisiWin"},
+      {L"Computer_Ini", L"C:\\Computer.ini"},
+      {L"Software_Txt", L"C:\\Software.txt"},
+      {L"ServicePack_Log", L"C:\\QuarnelServicePack.log"},
+      {L"AllUsersProfile", L"C:\\Documents and Settings\\All Users"},
+  };
+  for (int row = 0; row < 10; ++row) {
+    EXPECT_EQ(table[row].Name, rows[row].first) << row + 1;
+    EXPECT_EQ(table[row].Value, rows[row].second) << row + 1;
+  }
   EXPECT_EQ(ExpandPlaceholders(platform, table, Template), L"C:\\Zembrik\\Parameter\\Program.ini");
   for (int row = 10; row < EnvVarRowCount; ++row) {
     EXPECT_TRUE(table[row].Name.empty() && table[row].Value.empty()) << row + 1;

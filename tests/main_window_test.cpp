@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/event_log.h"
 #include "sim/station.h"
 
@@ -20,10 +22,13 @@ TEST(MainWindowCreation, HasTheCaptionColourSizeControlsAndDisabledTimers) {
   EXPECT_EQ(properties.clientSize.width, 7440);
   EXPECT_EQ(properties.clientSize.height, 2490);
   EXPECT_EQ(properties.exitButtonCaption, L"Exit");
-  EXPECT_EQ(properties.logListRect.left, 60);
-  EXPECT_EQ(properties.logListRect.width, 5325);
-  EXPECT_EQ(properties.exitButtonRect.left, 5085);
-  EXPECT_EQ(properties.exitButtonRect.height, 330);
+  // The controls until the first layout: left, top, width, height in twips.
+  const TwipsRect& list = properties.logListRect;
+  const TwipsRect& button = properties.exitButtonRect;
+  EXPECT_EQ(std::vector<double>({list.left, list.top, list.width, list.height}),
+            std::vector<double>({60, 150, 5325, 1815}));
+  EXPECT_EQ(std::vector<double>({button.left, button.top, button.width, button.height}),
+            std::vector<double>({5085, 2085, 990, 330}));
   EXPECT_EQ(properties.timers[0].intervalMs, 50u);
   EXPECT_EQ(properties.timers[1].intervalMs, 60000u);
   EXPECT_EQ(properties.timers[2].intervalMs, 2000u);

@@ -33,9 +33,11 @@ TEST(LeadingNumber, ReadsHexadecimalAndOctalPrefixes) {
   EXPECT_EQ(ReadLeadingNumber(L"&H1F"), 31);
   EXPECT_EQ(ReadLeadingNumber(L"&hff"), 255);
   EXPECT_EQ(ReadLeadingNumber(L"&O17"), 15);
-  EXPECT_EQ(ReadLeadingNumber(L"&HFFFF"), -1);  // four hex digits are 16 bits
+  EXPECT_EQ(ReadLeadingNumber(L"&H7FFF"), 32767);
+  EXPECT_EQ(ReadLeadingNumber(L"&HFFFF"), 65535);  // a whole number, not 16 bits' -1
   EXPECT_EQ(ReadLeadingNumber(L"&H10000"), 65536);
   EXPECT_EQ(ReadLeadingNumber(L"&Hxyz"), 0);
+  EXPECT_EQ(Minutes(L"&H7FFF"), 32767);
 }
 
 TEST(LeadingNumber, TextsWithoutANumberGiveZero) {
@@ -57,7 +59,8 @@ TEST(RoundToInt16, RoundsHalvesToTheEvenNeighbour) {
 }
 
 TEST(RoundToInt16, WhatDoesNotFitIsAnOverflowNamingTheValue) {
-  for (const wchar_t* text : {L"40000", L"32767.5", L"-32769", L"1e400", L"&HFFFFFFFFF"}) {
+  for (const wchar_t* text : {L"40000", L"32767.5", L"-32769", L"1e400", L"&HFFFFFFFFF", L"&HFFFF",
+                              L"&H8000", L"&O100000"}) {
     try {
       Minutes(text);
       ADD_FAILURE() << "no overflow for " << ReadLeadingNumber(text);

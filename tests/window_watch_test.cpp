@@ -75,6 +75,20 @@ TEST(WindowWatch, AHandleWithItsTopBitSetCountsAsNotFound) {
   EXPECT_FALSE(station.platform.TimerEnabled(TimerId::WatchTimer));
 }
 
+TEST(WindowWatch, ATickCountsOnlyNoWindowAsGoneAlsoAHandleWithItsTopBitSet) {
+  Station station;
+  const WindowHandle first = station.platform.OpenWindow(L"Vwwebbrowser");
+  station.Start();
+  ASSERT_TRUE(station.platform.TimerEnabled(TimerId::WatchTimer));
+  station.platform.At(Seconds(3), [&] {
+    station.platform.CloseWindow(first);
+    station.platform.SetNextHandle(0x80000010u);
+    station.platform.OpenWindow(L"Vwwebbrowser");
+  });
+  station.platform.RunFor(Minutes(1));
+  EXPECT_FALSE(station.platform.Ended());
+}
+
 TEST(WindowWatch, ClosingInTheMiddleOfACycleEndsItThereAndKeepsWhatWasWritten) {
   Station station;
   station.Project("[Project]\r\nNumberOfMachines=1\r\n");

@@ -24,21 +24,18 @@ std::wstring WithoutBlanks(const std::wstring& text) {
   return compact;
 }
 
-// &H and &O numbers are whole numbers of 16 bits when they fit four hex digits (or
-// 0xFFFF), else of 32 bits; so &HFFFF is -1. Longer ones cannot be read.
+// &H and &O numbers are whole numbers in hexadecimal or octal digits, read as they
+// stand: &HFFFF is 65535, which the 16-bit range then refuses. One too long for any
+// range reads as infinite.
 double ReadRadixNumber(const std::wstring& digits, int radix) {
   std::uint64_t value = 0;
-  std::size_t count = 0;
   for (wchar_t c : digits) {
     const int digit = DigitValue(c);
     if (digit >= radix) break;
     value = value * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(digit);
     if (value > 0xFFFFFFFFull) return std::numeric_limits<double>::infinity();
-    ++count;
   }
-  if (count == 0) return 0;
-  if (value <= 0xFFFF) return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+  return static_cast<double>(value);
 }
 
 bool IsDigit(wchar_t c) {

@@ -8,10 +8,14 @@
 //   driver wait-count TEXT N SECONDS       exit 0 once N log lines contain TEXT
 //   driver power-resume                    sends WM_POWERBROADCAST (resumed) to the window
 //   driver set-event NAME                  sets the named event (test builds watch one)
+//   driver hold-file PATH SECONDS          keeps the file open without delete sharing
+//                                          meanwhile, as windows_exporter does while it reads
 //   driver wait-disabled SECONDS           exit 0 once "Exit" is disabled
 //   driver button-enabled                  prints 1 or 0
 //   driver click-exit                      BM_CLICK on "Exit"
-//   driver hold-window TITLE SECONDS       shows a window with that title meanwhile
+//   driver hold-window TITLE SECONDS [hidden|minimised]
+//                                          a window with that title meanwhile, shown
+//                                          (by default), hidden or minimised
 //   driver resize WIDTH HEIGHT             resizes the main window (pixels) and prints
 //                                          outer size, list and button rects in twips
 //   driver message-box                     prints the text of the error message box
@@ -118,7 +122,7 @@ int Resize(int width, int height) {
   return 0;
 }
 
-int HoldWindow(const char* title, double seconds) {
+int HoldWindow(const char* title, double seconds, const char* how) {
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = ::DefWindowProcA;
   windowClass.hInstance = ::GetModuleHandleA(nullptr);
@@ -126,7 +130,12 @@ int HoldWindow(const char* title, double seconds) {
   ::RegisterClassA(&windowClass);
   HWND window = ::CreateWindowA("VoduE2eHeldWindow", title, WS_OVERLAPPEDWINDOW, 600, 400, 200, 100,
                                 nullptr, nullptr, windowClass.hInstance, nullptr);
-  ::ShowWindow(window, SW_SHOWNORMAL);
+  const std::string state = how != nullptr ? how : "";
+  if (state == "minimised") {
+    ::ShowWindow(window, SW_SHOWMINIMIZED);
+  } else if (state != "hidden") {
+    ::ShowWindow(window, SW_SHOWNORMAL);
+  }
   std::printf("holding %s\n", title);
   std::fflush(stdout);
   const DWORD end = ::GetTickCount() + static_cast<DWORD>(seconds * 1000);
@@ -186,6 +195,16 @@ int main(int argc, char** argv) {
     ::CloseHandle(event);
     return set ? 0 : 1;
   }
+  if (command == "hold-file" && argc > 3) {
+    HANDLE file = ::CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    std::printf("holding %s\n", argv[2]);
+    std::fflush(stdout);
+    ::Sleep(static_cast<DWORD>(seconds * 1000));
+    ::CloseHandle(file);
+    return 0;
+  }
   if (command == "button-enabled") {
     HWND button = Child(MainWindow(), "BUTTON");
     if (button == nullptr) return 1;
@@ -198,7 +217,8 @@ int main(int argc, char** argv) {
     ::PostMessageA(button, BM_CLICK, 0, 0);
     return 0;
   }
-  if (command == "hold-window" && argc > 3) return HoldWindow(argv[2], seconds);
+  if (command == "hold-window" && argc > 3)
+    return HoldWindow(argv[2], seconds, argc > 4 ? argv[4] : nullptr);
   if (command == "resize" && argc > 3) return Resize(std::atoi(argv[2]), std::atoi(argv[3]));
   if (command == "message-box") {
     HWND box = MessageBoxWindow();

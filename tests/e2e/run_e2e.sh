@@ -178,6 +178,15 @@ NetOK4=false
 [Machine2]
 NetOK1=true
 NetOK2=false'
+# The metrics file, with the same bytes rules as on Linux: UTF-8, no byte-order mark, no CR.
+metrics=$(cat "$prefix/drive_c/Zembrik/Documentation/vodu_tavisto.prom" 2>/dev/null)
+[ -n "$metrics" ] || fail "no metrics file"
+grep -q $'\r' "$prefix/drive_c/Zembrik/Documentation/vodu_tavisto.prom" && fail "a CR in the metrics file"
+head -c 3 "$prefix/drive_c/Zembrik/Documentation/vodu_tavisto.prom" | grep -q $'^\xef\xbb\xbf' &&
+  fail "a byte-order mark in the metrics file"
+expect_contains "metrics" "$metrics" 'vodu_tavisto_share_up{slot="1",drive="K",share="\\\\fileserver\\docu"} 1'
+expect_contains "metrics" "$metrics" 'vodu_tavisto_share_last_error{slot="3",drive="M",share="\\\\oldserver\\backup"} 1222'
+expect_contains "metrics" "$metrics" 'vodu_tavisto_checks_total{trigger="start"} 1'
 drive click-exit || fail "no Exit button"
 wait_program 15; expect_eq "exit status after Exit" "$ended" 0
 end_scenario
@@ -216,6 +225,41 @@ expect_eq "exit status of the second copy" "$?" 0
 program_pid=$first_pid
 wait_program 1; expect_eq "first copy" "$ended" running
 drive wait-window "Vodu Tavisto" 5 || fail "the first copy's window is gone"
+end_scenario
+
+echo "scenario: hidden and minimised windows take part in the guard; a title is read to 253 characters"
+new_prefix guard
+for how in hidden minimised; do
+  drive hold-window "Station - DOCU TAVISTO - $how" 10 "$how" > /dev/null &
+  holder=$!
+  drive wait-window "Station - DOCU TAVISTO - $how" 15 || fail "no $how window to find"
+  WINEPREFIX="$prefix" timeout 30 wine 'C:\app\VoduTavisto.exe' > "$prefix.$how.log" 2>&1
+  expect_eq "exit status beside a $how window with the marker" "$?" 0
+  drive wait-window "Vodu Tavisto" 1 && fail "a new copy showed its window beside a $how one"
+  wait "$holder"
+done
+# The marker at characters 250 to 261: beyond the 253 that are read, so no copy is found.
+long_title="$(printf 'x%.0s' $(seq 1 249))DOCU TAVISTO"
+drive hold-window "$long_title" 40 > /dev/null &
+holder=$!
+drive wait-window "$long_title" 15 || fail "no window with the long title"
+start_program
+drive wait-line "Checking ready" 30 || fail "the marker beyond character 253 stopped the program"
+end_scenario
+
+echo "scenario: a share root that holds only a hidden file is connected again"
+new_prefix hidden-root
+use_mpr_double
+mkdir -p "$prefix/dosdevices/unc/fileserver/hiddenonly"
+echo "hidden" > "$prefix/dosdevices/unc/fileserver/hiddenonly/.hidden"
+ln -sfn unc/fileserver/hiddenonly "$prefix/dosdevices/k:"
+export VODU_MPR_RECORD='C:\mpr-record.txt'
+start_program
+drive wait-line "Checking ready" 30 || fail "no first check"
+drive wait-line 'Generate: \\fileserver\docu' 1 || fail "K: with only a hidden file was taken as present"
+grep -qF 'local=K: remote=\\fileserver\docu' "$prefix/drive_c/mpr-record.txt" ||
+  fail "no connect for K:"
+unset VODU_MPR_RECORD
 end_scenario
 
 echo "scenario: closing the watched DERuvezo window ends the program"
@@ -322,6 +366,31 @@ drive wait-line "Checking ready" 30 || fail "no first check"
 drive set-event VoduTestNetworkChange || fail "the program watches no such event"
 drive wait-line "Network changed" 5 || fail "no check within 5 s of the change"
 drive wait-count "Checking ready" 2 30 > /dev/null || fail "the check did not end"
+unset VODU_TEST_NETWORK_EVENT
+end_scenario
+
+echo "scenario: a metrics file that a reader holds open is left for the next check"
+new_prefix metrics-held
+quiet_schedule
+use_mpr_double
+export VODU_TEST_NETWORK_EVENT=VoduTestNetworkChange
+start_program VoduTavistoFaults.exe
+drive wait-line "Checking ready" 30 || fail "no first check"
+metrics_file="$prefix/drive_c/Zembrik/Documentation/vodu_tavisto.prom"
+cp "$metrics_file" "$prefix.metrics-before"
+drive hold-file 'C:\Zembrik\Documentation\vodu_tavisto.prom' 12 > /dev/null &
+holder=$!
+sleep 3  # the driver has the file open by then (its output comes only when it ends)
+drive set-event VoduTestNetworkChange || fail "the program watches no such event"
+drive wait-line "Fault by metrics file: " 15 || fail "the held file was not said"
+cmp -s "$metrics_file" "$prefix.metrics-before" || fail "the held file was changed"
+ls "$prefix/drive_c/Zembrik/Documentation" | grep -qi '\.tmp$' && fail "a temporary was left"
+wait "$holder"
+drive set-event VoduTestNetworkChange
+drive wait-count "Checking ready" 3 30 > /dev/null || fail "no third check"
+for _ in $(seq 1 20); do grep -q 'network_change"} 2' "$metrics_file" && break; sleep 0.5; done
+grep -q 'vodu_tavisto_checks_total{trigger="network_change"} 2' "$metrics_file" ||
+  fail "the file was not replaced once the reader let go"
 unset VODU_TEST_NETWORK_EVENT
 end_scenario
 
