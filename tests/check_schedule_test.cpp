@@ -184,11 +184,29 @@ TEST(ChangeChecks, TheOrdinaryScheduleKeepsItsMinuteCount) {
   station.platform.NetworkChangesAt(Minutes(3) + Seconds(20));
   const std::vector<Millis> starts = CycleStarts(station, Minutes(12));
   ASSERT_EQ(starts.size(), 3u);
-  // The early check does not start the ten minutes anew: the ordinary one comes about
-  // ten minutes after the first (the minute it interrupted starts again), not ten
-  // minutes after the early one.
-  EXPECT_GE(starts[2], 50 + Minutes(10));
-  EXPECT_LT(starts[2], 50 + Minutes(11));
+  // The early check leaves the ordinary schedule running: its check comes ten minutes
+  // after the first, not ten minutes after the early one.
+  EXPECT_EQ(starts[2], 50 + Minutes(10));
+}
+
+TEST(ChangeChecks, AnOrdinaryCheckThatFallsDueDuringAnEarlyOneFollowsIt) {
+  Station station = WatchingChanges("UpdateInterval=1\r\n");
+  station.platform.SetDrive(L"K:\\", PresentDrive(Seconds(10)));
+  // The first check lists K: until 10 s, so the ordinary one falls due at 70 s: while the
+  // change's check lists K: from 63.5 s to 73.5 s.
+  station.platform.NetworkChangesAt(Seconds(60));
+  station.Start();
+  station.platform.RunFor(Seconds(90));
+  const std::vector<std::wstring> messages = station.Messages();
+  EXPECT_EQ(station.window.state.Record.Checks[static_cast<int>(CheckTrigger::Schedule)], 1u);
+  // It came right after the change's check, never inside it: "Checking:" and "Checking
+  // ready" take turns.
+  std::vector<std::wstring> turns;
+  for (const std::wstring& m : messages) {
+    if (m.rfind(L"Checking", 0) == 0) turns.push_back(m.substr(0, 9));
+  }
+  EXPECT_THAT(turns, ElementsAre(L"Checking:", L"Checking ", L"Checking:", L"Checking ",
+                                 L"Checking:", L"Checking "));
 }
 
 TEST(ChangeChecks, OffOrAnyOtherValueMeansNoWatchAndNoExtraCheck) {

@@ -37,6 +37,19 @@ void LoadReferences(Platform& platform, AppState& state) {
   }
 }
 
+// DPAPI values are 300 to 600 characters long: they are read whole, up to this.
+constexpr std::size_t MaxProtectedValueLength = 4096;
+
+// ProtectedPassword1 to 5, read after everything else of the share slots so that the
+// reads of the older keys stay in their order.
+void LoadProtectedPasswords(Platform& platform, AppState& state) {
+  for (int i = 1; i <= ShareSlotCount; ++i) {
+    state.Shares[i - 1].ProtectedPassword =
+        platform.ProfileString(NetAddressSection, Numbered(L"ProtectedPassword", i),
+                               state.CustomerCfgPath, MaxProtectedValueLength);
+  }
+}
+
 void LoadShareSlots(Platform& platform, AppState& state) {
   for (int i = 1; i <= ShareSlotCount; ++i) {
     ShareSlot& slot = state.Shares[i - 1];
@@ -93,6 +106,7 @@ void LoadCustomerConfiguration(Platform& platform, const EnvVarTable& envVar, Ap
   LoadReferences(platform, state);
   LoadShareSlots(platform, state);
   state.UpdateInterval = LoadUpdateInterval(platform, state);
+  LoadProtectedPasswords(platform, state);
   LoadTavistoSettings(platform, envVar, state);
 }
 

@@ -18,6 +18,9 @@ constexpr int ShareSlotCount = 5;
 struct ShareSlot {
   std::wstring User;
   std::wstring Password;
+  // The password in its protected form (ProtectedPasswordN), used instead of Password
+  // when the station gives one; made plain only inside the connect step.
+  std::wstring ProtectedPassword;
   std::wstring NetAddress;  // \\server\share; empty: the slot is not in use
   std::wstring NetDrive;    // drive letter without colon
   bool NetOK = false;
@@ -103,8 +106,10 @@ struct AppState {
   // and the retry-timer ticks counted towards it.
   std::int32_t RetryWaitSeconds = 0;
   std::int32_t RetryCounter = 0;
-  // A check cycle is running (other ticks may come inside it while it yields).
+  // A check cycle is running (other ticks may come inside it while it yields), and the
+  // ordinary check that fell due meanwhile.
   bool CheckRunning = false;
+  bool ScheduledCheckDue = false;
   ChangeChecks Changes;
   CheckRecord Record;
   MetricsFileState MetricsFile;

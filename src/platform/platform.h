@@ -212,6 +212,13 @@ class Platform {
   // --- drives and network --------------------------------------------------
   // Lists the root of `drive` (a letter, as configured). Blocks until the system answers.
   virtual DriveRoot ListDriveRoot(const std::wstring& drive) = 0;
+  // The password that a protected value stands for: on Windows "dpapi:" and the base64,
+  // or the bare hexadecimal text, of a DPAPI blob; on the native host "cred:NAME", a
+  // systemd credential. A value that cannot be unprotected gives the system's reason and
+  // no password. The caller wipes the password (portable/secret_text.h) once it has
+  // handed it on.
+  virtual SystemResult UnprotectPassword(const std::wstring& value, std::wstring& password) = 0;
+
   // Starts telling the program of network changes and resumes (OnSystemEvent). What
   // cannot be watched is said in the result, naming the call that failed; what can be
   // is watched all the same.

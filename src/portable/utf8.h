@@ -9,4 +9,7 @@ namespace vt {
 // pair becomes its one character, and a surrogate without its partner U+FFFD.
 std::string EncodeUtf8(const std::wstring& text);
 
+// The text of UTF-8 bytes; a byte that begins no valid sequence becomes U+FFFD.
+std::wstring DecodeUtf8(const std::string& bytes);
+
 }  // namespace vt

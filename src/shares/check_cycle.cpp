@@ -4,6 +4,7 @@
 #include "core/event_log.h"
 #include "core/numbered.h"
 #include "platform/error.h"
+#include "portable/secret_text.h"
 
 namespace vt {
 
@@ -38,11 +39,21 @@ bool DrivePresent(Platform& platform, const ShareSlot& slot) {
   return present;
 }
 
-// A connect that cannot be made at all counts as failed, never as connected; its
-// reason is the failure that stopped it.
-SystemResult Connect(Platform& platform, const ShareSlot& slot) {
+// The system's text without the password, should it hold it.
+std::wstring Masked(std::wstring reason, const std::wstring& password) {
+  if (password.empty()) return reason;
+  for (std::size_t at = reason.find(password); at != std::wstring::npos;
+       at = reason.find(password, at + 3)) {
+    reason.replace(at, password.size(), L"***");
+  }
+  return reason;
+}
+
+// The connect call with the slot's credentials. A connect that cannot be made at all
+// counts as failed, never as connected; its reason is the failure that stopped it.
+SystemResult ConnectWith(Platform& platform, const ShareSlot& slot, const std::wstring& password) {
   try {
-    return platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, slot.Password);
+    return platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, password);
   } catch (const ProgramError& error) {
     return {error.SystemError() != 0 ? error.SystemError() : GeneralFailure, error.Message()};
   } catch (const std::exception&) {
@@ -50,8 +61,40 @@ SystemResult Connect(Platform& platform, const ShareSlot& slot) {
   }
 }
 
+// The connect step. A protected password is made plain here and nowhere else, handed to
+// the connect call and wiped; one that cannot be unprotected means no connect at all,
+// and counts as a refused logon, so no early check tries it again.
+SystemResult Connect(Platform& platform, const ShareSlot& slot, int slotNumber) {
+  std::wstring password;
+  if (!slot.ProtectedPassword.empty()) {
+    SystemResult unprotected;
+    try {
+      unprotected = platform.UnprotectPassword(slot.ProtectedPassword, password);
+    } catch (const ProgramError& error) {
+      unprotected = {error.SystemError() != 0 ? error.SystemError() : GeneralFailure,
+                     error.Message()};
+    } catch (const std::exception&) {
+      unprotected = {GeneralFailure, L"the value could not be unprotected"};
+    }
+    if (!unprotected.Succeeded()) {
+      Wipe(password);
+      unprotected.reason = Numbered(L"ProtectedPassword", slotNumber) +
+                           L" cannot be unprotected: " + unprotected.reason;
+      unprotected.kind = FailureKind::LogonRefused;
+      return unprotected;
+    }
+  } else {
+    password = slot.Password;
+  }
+  SystemResult connected = ConnectWith(platform, slot, password);
+  connected.reason = Masked(connected.reason, password);
+  Wipe(password);
+  return connected;
+}
+
 // Tests the slot's drive and connects it when missing; sets NetOK.
-void TestAndConnect(Platform& platform, AppState& state, ShareSlot& slot, CycleFaults& faults) {
+void TestAndConnect(Platform& platform, AppState& state, int slotNumber, CycleFaults& faults) {
+  ShareSlot& slot = state.Shares[static_cast<std::size_t>(slotNumber - 1)];
   Guarded([&] { LogMessage(platform, state, L"Checking: " + slot.NetAddress); });
   slot.Checked = true;
   if (DrivePresent(platform, slot)) {
@@ -61,7 +104,7 @@ void TestAndConnect(Platform& platform, AppState& state, ShareSlot& slot, CycleF
     return;
   }
   Guarded([&] { LogMessage(platform, state, L"Generate: " + slot.NetAddress); });
-  const SystemResult connect = Connect(platform, slot);
+  const SystemResult connect = Connect(platform, slot, slotNumber);
   slot.LogonFailed = !connect.Succeeded() && connect.kind == FailureKind::LogonRefused;
   slot.LastError = connect.error;
   if (connect.Succeeded()) {
@@ -70,7 +113,7 @@ void TestAndConnect(Platform& platform, AppState& state, ShareSlot& slot, CycleF
   }
   ++slot.ConnectFailures;
   Guarded([&] { LogMessage(platform, state, L"Fault by generate: " + slot.NetAddress); });
-  Guarded([&] { LogMessage(platform, state, ReasonLine(connect, slot.Password)); });
+  Guarded([&] { LogMessage(platform, state, ReasonLine(connect)); });
   ++faults.count;
   if (!slot.LogonFailed) ++faults.retryable;
   slot.NetOK = false;
@@ -106,26 +149,24 @@ bool LiesOnShare(Platform& platform, const std::wstring& reference,
                                                platform.UpperCase(netAddress)) == 0;
 }
 
-std::wstring ReasonLine(const SystemResult& result, const std::wstring& password) {
+std::wstring ReasonLine(const SystemResult& result) {
   std::wstring reason = result.reason;
-  if (!password.empty()) {
-    for (std::size_t at = reason.find(password); at != std::wstring::npos;
-         at = reason.find(password, at + 3)) {
-      reason.replace(at, password.size(), L"***");
-    }
-  }
   if (reason.size() > MaxReasonLength) reason = reason.substr(0, MaxReasonLength - 3) + L"...";
   return L"  error " + std::to_wstring(result.error) + L": " + reason;
 }
 
 CycleOutcome CheckShares(Platform& platform, AppState& state, CycleKind kind) {
+  // An ordinary cycle stops the minute count for its length; an early one leaves the
+  // ordinary schedule running (a tick it lets run counts, and a cycle that falls due
+  // meanwhile follows it).
   platform.EnableExitButton(false);
-  platform.EnableTimer(TimerId::UpdateTimer, false);
+  if (kind == CycleKind::Scheduled) platform.EnableTimer(TimerId::UpdateTimer, false);
   CycleFaults faults;
-  for (ShareSlot& slot : state.Shares) {
+  for (int i = 1; i <= ShareSlotCount; ++i) {
+    const ShareSlot& slot = state.Shares[static_cast<std::size_t>(i - 1)];
     if (slot.NetAddress.empty()) continue;
     if (kind == CycleKind::Early && slot.LogonFailed) continue;
-    TestAndConnect(platform, state, slot, faults);
+    TestAndConnect(platform, state, i, faults);
     Publish(platform, state, slot, faults);
   }
   // The cycle's writes are published together before anything else can run.
@@ -140,7 +181,7 @@ CycleOutcome CheckShares(Platform& platform, AppState& state, CycleKind kind) {
     });
   }
   LogMessage(platform, state, L"Checking ready " + std::to_wstring(faults.count) + L" faults");
-  platform.EnableTimer(TimerId::UpdateTimer, true);
+  if (kind == CycleKind::Scheduled) platform.EnableTimer(TimerId::UpdateTimer, true);
   platform.EnableExitButton(true);
   return {faults.retryable, faults.firstWriteFailure.Succeeded()};
 }

@@ -29,8 +29,8 @@ CycleOutcome CheckShares(Platform& platform, AppState& state,
 // beginning with "\\" and, upper-cased, beginning with the upper-cased address.
 bool LiesOnShare(Platform& platform, const std::wstring& reference, const std::wstring& netAddress);
 
-// The line that gives a failure's reason: "  error N: the system's text". The password
-// never shows, and a very long text is cut to fit the list.
-std::wstring ReasonLine(const SystemResult& result, const std::wstring& password);
+// The line that gives a failure's reason: "  error N: the system's text", a very long
+// text cut to fit the list. (The connect step has already masked the password.)
+std::wstring ReasonLine(const SystemResult& result);
 
 }  // namespace vt

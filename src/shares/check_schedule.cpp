@@ -42,6 +42,11 @@ void RunCycle(Platform& platform, AppState& state, CheckTrigger trigger) {
   record.StatusFileWritten = outcome.statusFileWritten;
   WriteMetricsFile(platform, state);
   ScheduleRetry(platform, state, outcome.retryableFaults);
+  if (state.ScheduledCheckDue) {
+    state.ScheduledCheckDue = false;
+    state.UpdateCounter = 0;
+    RunCycle(platform, state, CheckTrigger::Schedule);
+  }
 }
 
 void OnStartTimer(Platform& platform, AppState& state) {
@@ -52,11 +57,15 @@ void OnStartTimer(Platform& platform, AppState& state) {
 }
 
 void OnUpdateTimer(Platform& platform, AppState& state) {
-  ++state.UpdateCounter;
-  if (state.UpdateCounter >= state.UpdateInterval) {
-    state.UpdateCounter = 0;
-    RunCycle(platform, state, CheckTrigger::Schedule);
+  if (state.UpdateCounter < state.UpdateInterval) ++state.UpdateCounter;
+  if (state.UpdateCounter < state.UpdateInterval) return;
+  // Due while an early check yields: it follows that check, never inside it.
+  if (state.CheckRunning) {
+    state.ScheduledCheckDue = true;
+    return;
   }
+  state.UpdateCounter = 0;
+  RunCycle(platform, state, CheckTrigger::Schedule);
 }
 
 void OnRetryTimer(Platform& platform, AppState& state) {

@@ -8,6 +8,7 @@
 #include "portable/case_fold.h"
 #include "portable/codepage.h"
 #include "portable/profile_text.h"
+#include "portable/utf8.h"
 
 namespace vt::sim {
 
@@ -558,6 +559,19 @@ SystemResult SimPlatform::ConnectShare(const std::wstring& drive, const std::wst
   if (keepRecords_) connects_.push_back(call);
   now_ += connectBlocksFor_;
   return connectAnswer_(call);
+}
+
+SystemResult SimPlatform::UnprotectPassword(const std::wstring& value, std::wstring& password) {
+  Record(L"UnprotectPassword");  // neither the value nor the password is traced
+  if (value.rfind(L"sim:", 0) == 0) {
+    // The value is 8-bit text of the station's file; what it stands for may be any
+    // text, as a DPAPI blob's: it is read as UTF-8.
+    password = DecodeUtf8(EncodeCp1252(value.substr(4)));
+    return {};
+  }
+  if (value.rfind(L"moved:", 0) == 0)
+    return {0x8009000B, L"Key not valid for use in specified state.", FailureKind::Other};
+  return {13, L"The data is invalid.", FailureKind::Other};
 }
 
 std::vector<std::wstring> SimPlatform::TraceStartingWith(const std::wstring& prefix) const {

@@ -121,6 +121,9 @@ class SimPlatform final : public Platform {
   void SetConnect(std::function<std::uint32_t(const ConnectCall&)> answer, Millis blocksFor = 0);
   void SetConnect(std::function<SystemResult(const ConnectCall&)> answer, Millis blocksFor = 0);
   const std::vector<ConnectCall>& Connects() const { return connects_; }
+  // Protected passwords as the simulated system knows them: "sim:" and the password
+  // unprotects to that password; anything else gives ERROR_INVALID_DATA, and "moved:"
+  // values NTE_BAD_KEY_STATE (made on another machine).
 
   // Files are named by their Windows path, matched without regard to letter case, and
   // hold 8-bit text.
