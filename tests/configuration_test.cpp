@@ -56,8 +56,8 @@ TEST(ProjectSettings, AMissingFileMeansNoMachinesAndNoStudio) {
   EXPECT_EQ(station.window.state.NumberOfMachines, -1);
   EXPECT_FALSE(station.window.state.VWStudio);
   // share slots, interval, the protected passwords, and the texts of [Tavisto] (LogFile,
-  // CheckOnNetworkChange, MetricsFile)
-  EXPECT_EQ(CustomerReads(station).size(), 29u);
+  // CheckOnNetworkChange, EventLog, MetricsFile)
+  EXPECT_EQ(CustomerReads(station).size(), 30u);
   EXPECT_EQ(station.window.state.UpdateInterval, 10);
 }
 
@@ -69,7 +69,7 @@ TEST(CustomerConfiguration, TwoMachinesReadExactlyTheirEighteenReferencesInOrder
                    "NetDrive1=K\r\nNetDrive2=L\r\nUpdateInterval=15 minutes\r\n");
   station.Start();
   const std::vector<std::wstring> reads = CustomerReads(station);
-  ASSERT_EQ(reads.size(), 18u + 20u + 1u + 5u + 3u);
+  ASSERT_EQ(reads.size(), 18u + 20u + 1u + 5u + 4u);
   EXPECT_EQ(reads[0], L"Machine1 Reference1");
   EXPECT_EQ(reads[8], L"Machine1 Reference9");
   EXPECT_EQ(reads[9], L"Machine2 Reference1");
@@ -113,7 +113,7 @@ TEST(CustomerConfiguration, NoMachinesReadsNoReference) {
     station.Project(std::string("[Project]\r\nNumberOfMachines=") + machines + "\r\n");
     station.Customer(References(2));
     station.Start();
-    EXPECT_EQ(CustomerReads(station).size(), 29u) << machines;
+    EXPECT_EQ(CustomerReads(station).size(), 30u) << machines;
     EXPECT_EQ(station.window.state.Reference[0][0], L"") << machines;
   }
 }

@@ -155,6 +155,44 @@ TEST_F(Host, AFileWrittenWholeIsNeverFoundHalfWritten) {
   EXPECT_EQ(said[1], 0) << "reads that found the file half-written";
 }
 
+TEST_F(Host, ACredentialFromSystemdIsTheProtectedPassword) {
+  PosixPlatform host(prefix_, false);
+  Folder("credentials");
+  const std::string folder = prefix_ + "/credentials";
+  std::ofstream(folder + "/share1") << "s3cret with blanks \n\n";
+  std::ofstream(folder + "/share2") << "no-line-break";
+  ASSERT_EQ(::setenv("CREDENTIALS_DIRECTORY", folder.c_str(), 1), 0);
+  std::wstring password;
+  ASSERT_TRUE(host.UnprotectPassword(L"cred:share1", password).Succeeded());
+  EXPECT_EQ(password, L"s3cret with blanks \n");  // one trailing line break only
+  ASSERT_TRUE(host.UnprotectPassword(L"cred:share2", password).Succeeded());
+  EXPECT_EQ(password, L"no-line-break");
+
+  struct Case {
+    const wchar_t* value;
+    int error;
+    const wchar_t* says;
+  } refused[] = {
+      {L"cred:missing", ENOENT, L"/credentials/missing: No such file or directory"},
+      {L"cred:../secret", EINVAL, L"not a plain file name"},
+      {L"cred:sub/share1", EINVAL, L"not a plain file name"},
+      {L"cred:", EINVAL, L"not a plain file name"},
+      {L"dpapi:AQAAANCMnd8B", EINVAL, L"on Windows only"},
+      {L"01000000d08c9ddf", EINVAL, L"this host takes cred:NAME"},
+  };
+  for (const Case& c : refused) {
+    std::wstring none;
+    const SystemResult result = host.UnprotectPassword(c.value, none);
+    EXPECT_EQ(result.error, static_cast<std::uint32_t>(c.error)) << c.value;
+    EXPECT_NE(result.reason.find(c.says), std::wstring::npos) << result.reason;
+    EXPECT_TRUE(none.empty()) << c.value;
+  }
+  ::unsetenv("CREDENTIALS_DIRECTORY");
+  std::wstring none;
+  const SystemResult unset = host.UnprotectPassword(L"cred:share1", none);
+  EXPECT_NE(unset.reason.find(L"CREDENTIALS_DIRECTORY is not set"), std::wstring::npos);
+}
+
 // --- event sources --------------------------------------------------------------
 
 class Pipe {

@@ -4,6 +4,7 @@
 #include "config/configuration.h"
 #include "core/event_log.h"
 #include "core/identity.h"
+#include "events/system_events.h"
 #include "platform/error.h"
 #include "shares/change_checks.h"
 #include "shares/check_schedule.h"
@@ -22,18 +23,22 @@ std::wstring Widen(const char* text) {
   return wide;
 }
 
-// Every event runs on its own: an error that escapes its handler is shown, naming it,
-// and ends the process; it never reaches the code that happened to yield to the event.
+// Every event runs on its own: an error that escapes its handler is shown, naming it
+// (and written to the event log first, when the station keeps one), and ends the
+// process; it never reaches the code that happened to yield to the event.
 template <typename Handler>
-void RunHandler(Platform& platform, Handler handler) {
+void RunHandler(Platform& platform, const AppState& state, Handler handler) {
+  std::wstring message;
   try {
     handler();
     return;
   } catch (const ProgramError& error) {
-    platform.ReportUncaughtError(error.Message());
+    message = error.Message();
   } catch (const std::exception& error) {
-    platform.ReportUncaughtError(Widen(error.what()));
+    message = Widen(error.what());
   }
+  ReportFatalError(platform, state, message);
+  platform.ReportUncaughtError(message);
   platform.EndProcess();
 }
 
@@ -56,7 +61,7 @@ WindowProperties MainWindowProperties() {
 }
 
 void MainWindow::OnTimer(TimerId timer) {
-  RunHandler(platform, [this, timer] {
+  RunHandler(platform, state, [this, timer] {
     switch (timer) {
       case TimerId::StartTimer:
         OnStartTimer(platform, state);
@@ -78,23 +83,23 @@ void MainWindow::OnTimer(TimerId timer) {
 }
 
 void MainWindow::OnSystemEvent(SystemEvent event) {
-  RunHandler(platform, [this, event] { vt::OnSystemEvent(platform, state, event); });
+  RunHandler(platform, state, [this, event] { vt::OnSystemEvent(platform, state, event); });
 }
 
 void MainWindow::OnExitClick() {
-  RunHandler(platform, [this] { ShutDown(platform); });
+  RunHandler(platform, state, [this] { ShutDown(platform); });
 }
 
 void MainWindow::OnResize() {
-  RunHandler(platform, [this] { ArrangeWindow(platform); });
+  RunHandler(platform, state, [this] { ArrangeWindow(platform); });
 }
 
 void MainWindow::OnTeardown() {
-  RunHandler(platform, [this] { ShutDown(platform); });
+  RunHandler(platform, state, [this] { ShutDown(platform); });
 }
 
 void Launch(MainWindow& window) {
-  RunHandler(window.platform, [&window] {
+  RunHandler(window.platform, window.state, [&window] {
     window.platform.CreateMainWindow(MainWindowProperties(), window);
     StartUp(window);
     window.platform.ShowMainWindow();
@@ -114,6 +119,7 @@ void StartUp(MainWindow& window) {
   ArmWindowWatch(platform, state);
   LoadCustomerConfiguration(platform, window.EnvVar, state);
   ArmChangeChecks(platform, state);
+  ReportStart(platform, state);
   platform.EnableTimer(TimerId::StartTimer, true);
 }
 

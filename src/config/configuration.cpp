@@ -86,6 +86,7 @@ void LoadTavistoSettings(Platform& platform, const EnvVarTable& envVar, AppState
   state.RetryAfterFaultSeconds = std::clamp<std::int32_t>(retry, 0, state.UpdateInterval * 60);
   state.CheckOnNetworkChange =
       ProfileReadBool(platform, TavistoSection, L"CheckOnNetworkChange", file);
+  state.EventLog.Enabled = ProfileReadBool(platform, TavistoSection, L"EventLog", file);
   const std::wstring metricsFile = ProfileRead(platform, TavistoSection, L"MetricsFile", file);
   if (!metricsFile.empty())
     state.MetricsFile.Path = ExpandPlaceholders(platform, envVar, metricsFile);

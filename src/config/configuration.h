@@ -19,7 +19,7 @@ void LoadProjectSettings(Platform& platform, const EnvVarTable& envVar, AppState
 
 // The machine references, the five share slots, UpdateInterval and the optional
 // [Tavisto] settings (LogFile, LogFileSizeKB, RetryAfterFaultSeconds,
-// CheckOnNetworkChange, MetricsFile) from the customer configuration file. Stops with an index
+// CheckOnNetworkChange, EventLog, MetricsFile) from the customer configuration file. Stops with an index
 // error before machine 6, and with an overflow error when UpdateInterval does not fit
 // 16 bits.
 void LoadCustomerConfiguration(Platform& platform, const EnvVarTable& envVar, AppState& state);

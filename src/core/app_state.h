@@ -33,7 +33,10 @@ struct ShareSlot {
   // connects that failed since the program started.
   bool Checked = false;
   std::uint32_t LastError = 0;
+  std::wstring LastReason;  // the system's text for LastError, the password masked
   std::uint64_t ConnectFailures = 0;
+  // The event log was told that the share is down (and not yet that it is back).
+  bool ReportedDown = false;
 };
 
 // What started a check.
@@ -46,6 +49,13 @@ struct CheckRecord {
   std::int64_t LastEndUnixMs = 0;
   std::int64_t LastDurationMs = 0;
   bool StatusFileWritten = true;
+};
+
+// The optional entries in the Windows Event Log: transitions only.
+struct EventLogState {
+  bool Enabled = false;
+  bool StatusFileReportedFailing = false;
+  bool FaultShown = false;  // an entry that could not be written was said once
 };
 
 // The optional metrics file.
@@ -113,6 +123,9 @@ struct AppState {
   ChangeChecks Changes;
   CheckRecord Record;
   MetricsFileState MetricsFile;
+  EventLogState EventLog;
+  // The reason the status file could not be written at the last check.
+  std::wstring StatusFileFailure;
 
   LogFileState LogFile;
 

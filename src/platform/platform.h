@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vt {
 
@@ -107,6 +108,9 @@ struct SystemResult {
 // The number a failure gets when the system gave it none (a call that could not be
 // made at all): Windows' "A device attached to the system is not functioning".
 constexpr std::uint32_t GeneralFailure = 31;
+
+// The kinds of entry in the system's event log.
+enum class EventType { Information, Warning, Error };
 
 enum class EnvironmentOutcome { Missing, Value, TooLong };
 
@@ -218,6 +222,13 @@ class Platform {
   // no password. The caller wipes the password (portable/secret_text.h) once it has
   // handed it on.
   virtual SystemResult UnprotectPassword(const std::wstring& value, std::wstring& password) = 0;
+
+  // Writes an entry to the system's event log: on Windows the Application log, source
+  // "Vodu Tavisto", whose message table (compiled into the program) turns the event id
+  // and its insertion strings (%1, %2, ...) into sentences. A host without such a log
+  // (the native host: its output goes to the journal) writes nothing and succeeds.
+  virtual SystemResult WriteEventLogEntry(EventType type, std::uint32_t eventId,
+                                          const std::vector<std::wstring>& strings) = 0;
 
   // Starts telling the program of network changes and resumes (OnSystemEvent). What
   // cannot be watched is said in the result, naming the call that failed; what can be

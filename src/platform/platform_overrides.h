@@ -42,5 +42,7 @@ SystemResult WriteWholeFile(const std::wstring& file, const std::string& bytes) 
 DriveRoot ListDriveRoot(const std::wstring& drive) override;
 SystemResult UnprotectPassword(const std::wstring& value, std::wstring& password) override;
 SystemResult WatchNetworkAndPower() override;
+SystemResult WriteEventLogEntry(EventType type, std::uint32_t eventId,
+                                const std::vector<std::wstring>& strings) override;
 SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
                           const std::wstring& user, const std::wstring& password) override;

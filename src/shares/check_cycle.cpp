@@ -107,6 +107,7 @@ void TestAndConnect(Platform& platform, AppState& state, int slotNumber, CycleFa
   const SystemResult connect = Connect(platform, slot, slotNumber);
   slot.LogonFailed = !connect.Succeeded() && connect.kind == FailureKind::LogonRefused;
   slot.LastError = connect.error;
+  slot.LastReason = connect.reason;
   if (connect.Succeeded()) {
     slot.NetOK = true;
     return;
@@ -183,7 +184,7 @@ CycleOutcome CheckShares(Platform& platform, AppState& state, CycleKind kind) {
   LogMessage(platform, state, L"Checking ready " + std::to_wstring(faults.count) + L" faults");
   if (kind == CycleKind::Scheduled) platform.EnableTimer(TimerId::UpdateTimer, true);
   platform.EnableExitButton(true);
-  return {faults.retryable, faults.firstWriteFailure.Succeeded()};
+  return {faults.retryable, faults.firstWriteFailure.Succeeded(), faults.firstWriteFailure.reason};
 }
 
 }  // namespace vt

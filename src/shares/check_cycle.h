@@ -18,6 +18,7 @@ enum class CycleKind { Scheduled, Early };
 struct CycleOutcome {
   int retryableFaults = 0;  // the faults an early retry may mend (not a refused logon)
   bool statusFileWritten = true;
+  std::wstring statusFileFailure;  // why not, when it was not
 };
 
 // One pass over the five share slots. Disables "Exit" and the update timer while it

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "events/system_events.h"
 #include "metrics/metrics_file.h"
 
 namespace vt {
@@ -40,7 +41,9 @@ void RunCycle(Platform& platform, AppState& state, CheckTrigger trigger) {
   record.LastEndUnixMs = platform.UnixTimeMs();
   record.LastDurationMs = std::max<std::int64_t>(0, platform.ElapsedMs() - started);
   record.StatusFileWritten = outcome.statusFileWritten;
+  state.StatusFileFailure = outcome.statusFileFailure;
   WriteMetricsFile(platform, state);
+  ReportTransitions(platform, state);
   ScheduleRetry(platform, state, outcome.retryableFaults);
   if (state.ScheduledCheckDue) {
     state.ScheduledCheckDue = false;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows builds are single executables: they import only the system's own DLLs.
 set -uo pipefail
-allowed='^(kernel32|user32|gdi32|mpr|comctl32|msvcrt|advapi32|ws2_32)\.dll$'
+allowed='^(kernel32|user32|gdi32|mpr|comctl32|msvcrt|advapi32|ws2_32|crypt32)\.dll$'
 checked=0
 failed=0
 for exe in "$@"; do

@@ -202,8 +202,8 @@ start_program
 drive wait-line "Checking ready" 30 || fail "no first check"
 expect_contains "final line" "$(drive items | sed -n 2p)" "Checking ready 0 faults"
 expect_eq "connect record" "$(tr -d '\r' < "$prefix/drive_c/mpr-record.txt")" \
-  'scope=2 type=1 display=3 usage=1 local=L: remote=\\fileserver\archive comment=XTavisto provider=(null) password=station-secret user=station flags=0x80
-scope=2 type=1 display=3 usage=1 local=M: remote=\\oldserver\backup comment=XTavisto provider=(null) password="" user="" flags=0x80'
+  'W scope=2 type=1 display=3 usage=1 local=L: remote=\\fileserver\archive comment=XTavisto provider=(null) password=station-secret user=station flags=0x80
+W scope=2 type=1 display=3 usage=1 local=M: remote=\\oldserver\backup comment=XTavisto provider=(null) password="" user="" flags=0x80'
 expect_eq "status file" "$(status_file)" '[Machine1]
 NetOK1=true
 NetOK2=true
@@ -212,6 +212,38 @@ NetOK4=true
 NetOK1=true
 NetOK2=true'
 if drive items | grep -q secret; then fail "a password was shown"; fi
+unset VODU_MPR_RECORD
+end_scenario
+
+echo "scenario: protected passwords are unprotected, handed over exactly and shown nowhere"
+new_prefix protected
+use_mpr_double
+cp "$build/VoduTavistoProtect.exe" "$prefix/drive_c/app/"
+# The companion makes the value in this prefix; a password the code page cannot hold.
+value=$(printf 'p\xc3\xa4sswort-\xce\xa9\n' |
+  WINEPREFIX="$prefix" wine 'C:\app\VoduTavistoProtect.exe' 2>/dev/null | tr -d '\r')
+expect_contains "the companion's value" "$value" "dpapi:"
+# The same blob as PowerShell prints it, in hexadecimal digits; and one that was changed.
+hex=$(printf '%s' "${value#dpapi:}" | base64 -d | od -An -v -tx1 | tr -d ' \n')
+middle=$(( ${#value} / 2 ))
+[ "${value:$middle:1}" = A ] && flipped=B || flipped=A
+tampered="${value:0:$middle}$flipped${value:$((middle + 1))}"
+sed -i "s|^NetDrive3=M\r\?$|NetDrive3=M\r\nProtectedPassword2=$value\r\nProtectedPassword3=$hex\r\n\
+NetAddress4=\\\\\\\\fileserver\\\\changed\r\nNetDrive4=N\r\nProtectedPassword4=$tampered\r|" \
+  "$prefix/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
+export VODU_MPR_RECORD='C:\mpr-record.txt'
+start_program
+drive wait-line "Checking ready" 30 || fail "no first check"
+record=$(tr -d '\r' < "$prefix/drive_c/mpr-record.txt")
+expect_contains "connect of L:" "$record" 'local=L: remote=\\fileserver\archive comment=XTavisto provider=(null) password=pässwort-Ω user=station'
+expect_contains "connect of M:" "$record" 'local=M: remote=\\oldserver\backup comment=XTavisto provider=(null) password=pässwort-Ω user=backup'
+grep -q 'local=N:' "$prefix/drive_c/mpr-record.txt" && fail "a connect with a value that was changed"
+items=$(drive items)
+expect_contains "the changed value's fault" "$items" 'Fault by generate: \\fileserver\changed'
+expect_contains "its reason" "$items" 'ProtectedPassword4 cannot be unprotected: '
+grep -q 'sswort' <<< "$items" && fail "the password in the window"
+grep -q 'sswort' "$prefix/drive_c/Zembrik/Documentation/Tavisto.log" && fail "the password in the log file"
+grep -q 'sswort' "$prefix/drive_c/Zembrik/Documentation/vodu_tavisto.prom" && fail "the password in the metrics"
 unset VODU_MPR_RECORD
 end_scenario
 

@@ -519,6 +519,16 @@ SystemResult SimPlatform::WatchNetworkAndPower() {
   return {};
 }
 
+// --- the event log -------------------------------------------------------------
+
+SystemResult SimPlatform::WriteEventLogEntry(EventType type, std::uint32_t eventId,
+                                             const std::vector<std::wstring>& strings) {
+  Record(L"WriteEventLogEntry " + std::to_wstring(eventId));
+  if (!eventLogFailure_.Succeeded()) return eventLogFailure_;
+  eventEntries_.push_back({type, eventId, strings});
+  return {};
+}
+
 // --- drives and connects -----------------------------------------------------
 
 void SimPlatform::SetDrive(const std::wstring& root, DriveScript script) {

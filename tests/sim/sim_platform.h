@@ -80,6 +80,16 @@ class SimPlatform final : public Platform {
   // The watch cannot be set up: WatchNetworkAndPower answers this.
   void FailSystemWatch(SystemResult failure) { watchFailure_ = std::move(failure); }
 
+  // --- the event log -------------------------------------------------------------
+  struct EventEntry {
+    EventType type;
+    std::uint32_t id;
+    std::vector<std::wstring> strings;
+  };
+  const std::vector<EventEntry>& EventLogEntries() const { return eventEntries_; }
+  // Entries cannot be written: WriteEventLogEntry answers this.
+  void FailEventLog(SystemResult failure) { eventLogFailure_ = std::move(failure); }
+
   // --- the main window --------------------------------------------------------
   bool WindowCreated() const { return events_ != nullptr; }
   bool WindowShown() const { return shown_; }
@@ -210,6 +220,8 @@ class SimPlatform final : public Platform {
   std::map<std::wstring, bool> folders_;       // keyed upper-case
   bool failWrites_ = false;
   SystemResult watchFailure_;
+  std::vector<EventEntry> eventEntries_;
+  SystemResult eventLogFailure_;
   bool watchingSystem_ = false;
   SourceId networkSource_ = 0;
   SourceId resumeSource_ = 0;

@@ -160,6 +160,13 @@ void PosixPlatform::ReportUncaughtError(const std::wstring& message) {
   SayOnStandardError(EncodeUtf8(message));
 }
 
+// The native host has no event log of its own: under a service manager its output is
+// the journal already.
+SystemResult PosixPlatform::WriteEventLogEntry(EventType, std::uint32_t,
+                                               const std::vector<std::wstring>&) {
+  return {};
+}
+
 std::wstring PosixPlatform::TimeOfDay() {
   return LocalTimeAs("%H:%M:%S");
 }

@@ -48,6 +48,8 @@ class Win32Platform final : public Platform {
   NetworkWatch network_;
   // Resumes are told once the program watches for them.
   bool watchingPower_ = false;
+  // The event log's source, registered at the first entry.
+  HANDLE eventSource_ = nullptr;
   bool controlsReady_ = false;
   bool timerEnabled_[TimerCount] = {};
   unsigned timerInterval_[TimerCount] = {};

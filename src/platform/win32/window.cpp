@@ -244,6 +244,7 @@ WindowHandle Win32Platform::FindWindowByTitle(const std::wstring& title) {
 }
 
 void Win32Platform::EndProcess() {
+  if (eventSource_ != nullptr) ::DeregisterEventSource(eventSource_);
   ::ExitProcess(errorReported_ ? 1 : 0);
 }
 
