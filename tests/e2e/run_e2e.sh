@@ -294,6 +294,43 @@ grep -qF 'local=K: remote=\\fileserver\docu' "$prefix/drive_c/mpr-record.txt" ||
 unset VODU_MPR_RECORD
 end_scenario
 
+echo "scenario: the Windows Event Log: the start, a share lost and restored, an error that ends the program"
+new_prefix eventlog
+sed -i 's/^\[Tavisto\]\r$/[Tavisto]\r\nEventLog=true\r/' \
+  "$prefix/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
+# K: shows an empty folder at first (a share lost), then the share (restored).
+mkdir -p "$prefix/dosdevices/unc/fileserver/empty"
+ln -sfn unc/fileserver/empty "$prefix/dosdevices/k:"
+# Wine writes each entry's strings to its debug channel: information as trace:eventlog,
+# warnings as warn:eventlog, errors as err:eventlog.
+export WINEDEBUG=+eventlog
+start_program
+drive wait-line "Checking ready" 30 || fail "no first check"
+ln -sfn unc/fileserver/docu "$prefix/dosdevices/k:"
+drive wait-count "Checking ready" 2 30 > /dev/null || fail "no second check"
+drive click-exit
+wait_program 15
+entries=$(grep 'eventlog:ReportEventW' "$prefix.program.log")
+expect_contains "the start" "$entries" 'trace:eventlog:ReportEventW L"1.0.0"'
+expect_eq "warnings for the docu share (two checks, one entry)" \
+  "$(grep -c 'warn:eventlog:ReportEventW L"\\\\\\\\fileserver\\\\docu"' <<< "$entries")" 1
+expect_eq "warnings for the archive share, down at both checks" \
+  "$(grep -c 'warn:eventlog:ReportEventW L"\\\\\\\\fileserver\\\\archive"' <<< "$entries")" 1
+expect_contains "the reason" "$entries" 'warn:eventlog:ReportEventW L"No network."'
+expect_contains "the restored share" "$entries" 'trace:eventlog:ReportEventW L"\\\\fileserver\\docu"'
+grep -qi secret "$prefix.program.log" && fail "a password in an entry"
+# An error that ends the program: its entry is there while its box shows.
+export VODU_FAIL_CALL=SetTimer
+start_program VoduTavistoFaults.exe
+text=$(wait_message_box)
+expect_contains "message box" "$text" "SetTimer failed: 8 "
+expect_contains "the error entry" "$(grep 'err:eventlog:ReportEventW' "$prefix.program.log")" 'SetTimer failed: 8 '
+drive dismiss-message-box
+wait_program 15; expect_eq "exit status after the message" "$ended" 1
+unset VODU_FAIL_CALL
+export WINEDEBUG=-all
+end_scenario
+
 echo "scenario: closing the watched DERuvezo window ends the program"
 new_prefix watch
 printf '[Project]\r\nNumberOfMachines=2\r\nVWStudio=True\r\n' > "$prefix/drive_c/Zembrik/Parameter/Program.ini"
