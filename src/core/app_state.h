@@ -86,7 +86,6 @@ struct ChangeChecks {
   // The check that follows a resume once more, and the time since that resume.
   bool FollowUpPending = false;
   std::int32_t SinceResumeMs = 0;
-  bool WatchFaultShown = false;
 };
 
 struct WindowEntry {

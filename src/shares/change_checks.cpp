@@ -16,11 +16,10 @@ void Check(Platform& platform, AppState& state, const wchar_t* why, CheckTrigger
 
 void ArmChangeChecks(Platform& platform, AppState& state) {
   if (!state.CheckOnNetworkChange) return;
+  // Armed once, at start-up: a watch that cannot be set up is said this once.
   const SystemResult watched = platform.WatchNetworkAndPower();
-  if (!watched.Succeeded() && !state.Changes.WatchFaultShown) {
-    state.Changes.WatchFaultShown = true;
+  if (!watched.Succeeded())
     LogMessage(platform, state, L"Fault by network watch: " + watched.reason);
-  }
 }
 
 void OnSystemEvent(Platform& platform, AppState& state, SystemEvent event) {

@@ -11,12 +11,6 @@ namespace {
 constexpr int MoveTries = 4;
 constexpr DWORD MovePauseMs = 150;
 
-struct FileTraits {
-  static HANDLE None() { return INVALID_HANDLE_VALUE; }
-  static void Release(HANDLE file) { ::CloseHandle(file); }
-};
-using File = Owner<FileTraits>;
-
 bool Busy(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
          error == ERROR_LOCK_VIOLATION;

@@ -3,16 +3,6 @@
 
 namespace vt::win32 {
 
-namespace {
-
-struct FileTraits {
-  static HANDLE None() { return INVALID_HANDLE_VALUE; }
-  static void Release(HANDLE file) { ::CloseHandle(file); }
-};
-using File = Owner<FileTraits>;
-
-}  // namespace
-
 std::optional<std::uint64_t> Win32Platform::FileSize(const std::wstring& file) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;

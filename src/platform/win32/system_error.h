@@ -64,8 +64,15 @@ struct BrushTraits {
   static void Release(HBRUSH brush) { ::DeleteObject(brush); }
 };
 
+struct FileTraits {
+  static HANDLE None() { return INVALID_HANDLE_VALUE; }
+  static void Release(HANDLE file) { ::CloseHandle(file); }
+};
+
 // A search handle of FindFirstFileA.
 using FindHandle = Owner<FindTraits>;
+// A file the program opened.
+using File = Owner<FileTraits>;
 // A brush the program created.
 using Brush = Owner<BrushTraits>;
 
