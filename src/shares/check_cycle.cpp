@@ -49,15 +49,16 @@ std::wstring Masked(std::wstring reason, const std::wstring& password) {
   return reason;
 }
 
-// The connect call with the slot's credentials. A connect that cannot be made at all
-// counts as failed, never as connected; its reason is the failure that stopped it.
-SystemResult ConnectWith(Platform& platform, const ShareSlot& slot, const std::wstring& password) {
+// A call that throws instead of answering counts as failed, never as done; its reason
+// is the failure that stopped it.
+template <typename Call>
+SystemResult Attempt(Call call, const wchar_t* couldNot) {
   try {
-    return platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, password);
+    return call();
   } catch (const ProgramError& error) {
     return {error.SystemError() != 0 ? error.SystemError() : GeneralFailure, error.Message()};
   } catch (const std::exception&) {
-    return {GeneralFailure, L"the connect call could not be made"};
+    return {GeneralFailure, couldNot};
   }
 }
 
@@ -67,15 +68,9 @@ SystemResult ConnectWith(Platform& platform, const ShareSlot& slot, const std::w
 SystemResult Connect(Platform& platform, const ShareSlot& slot, int slotNumber) {
   std::wstring password;
   if (!slot.ProtectedPassword.empty()) {
-    SystemResult unprotected;
-    try {
-      unprotected = platform.UnprotectPassword(slot.ProtectedPassword, password);
-    } catch (const ProgramError& error) {
-      unprotected = {error.SystemError() != 0 ? error.SystemError() : GeneralFailure,
-                     error.Message()};
-    } catch (const std::exception&) {
-      unprotected = {GeneralFailure, L"the value could not be unprotected"};
-    }
+    SystemResult unprotected =
+        Attempt([&] { return platform.UnprotectPassword(slot.ProtectedPassword, password); },
+                L"the value could not be unprotected");
     if (!unprotected.Succeeded()) {
       Wipe(password);
       unprotected.reason = Numbered(L"ProtectedPassword", slotNumber) +
@@ -86,7 +81,9 @@ SystemResult Connect(Platform& platform, const ShareSlot& slot, int slotNumber) 
   } else {
     password = slot.Password;
   }
-  SystemResult connected = ConnectWith(platform, slot, password);
+  SystemResult connected = Attempt(
+      [&] { return platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, password); },
+      L"the connect call could not be made");
   connected.reason = Masked(connected.reason, password);
   Wipe(password);
   return connected;
