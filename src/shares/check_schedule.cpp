@@ -35,16 +35,18 @@ void RunCycle(Platform& platform, AppState& state, CheckTrigger trigger) {
   state.CheckRunning = true;
   const std::int64_t started = platform.ElapsedMs();
   const CycleOutcome outcome = CheckShares(platform, state, kind);
-  state.CheckRunning = false;
   CheckRecord& record = state.Record;
   ++record.Checks[static_cast<int>(trigger)];
   record.LastEndUnixMs = platform.UnixTimeMs();
   record.LastDurationMs = std::max<std::int64_t>(0, platform.ElapsedMs() - started);
   record.StatusFileWritten = outcome.statusFileWritten;
   state.StatusFileFailure = outcome.statusFileFailure;
+  // What follows the check may log a line and so let events run: no other check may
+  // begin before the check has been recorded and its retry scheduled.
   WriteMetricsFile(platform, state);
   ReportTransitions(platform, state);
   ScheduleRetry(platform, state, outcome.retryableFaults);
+  state.CheckRunning = false;
   if (state.ScheduledCheckDue) {
     state.ScheduledCheckDue = false;
     state.UpdateCounter = 0;
