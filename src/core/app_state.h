@@ -48,7 +48,7 @@ struct CheckRecord {
   std::uint64_t Checks[CheckTriggerCount] = {};
   std::int64_t LastEndUnixMs = 0;
   std::int64_t LastDurationMs = 0;
-  bool StatusFileWritten = true;
+  SystemResult StatusFileWrite;  // the last check's: why it could not, when it could not
 };
 
 // The optional entries in the Windows Event Log: transitions only.
@@ -123,8 +123,6 @@ struct AppState {
   CheckRecord Record;
   MetricsFileState MetricsFile;
   EventLogState EventLog;
-  // The reason the status file could not be written at the last check.
-  std::wstring StatusFileFailure;
 
   LogFileState LogFile;
 

@@ -37,11 +37,12 @@ void ReportTransitions(Platform& platform, AppState& state) {
     }
   }
   EventLogState& log = state.EventLog;
-  const bool written = state.Record.StatusFileWritten;
+  const SystemResult& write = state.Record.StatusFileWrite;
+  const bool written = write.Succeeded();
   if (!written && !log.StatusFileReportedFailing) {
     log.StatusFileReportedFailing = true;
     Write(platform, state, EventType::Warning, StatusFileFailing,
-          {state.StatusIniPath, state.StatusFileFailure});
+          {state.StatusIniPath, write.reason});
   } else if (written && log.StatusFileReportedFailing) {
     log.StatusFileReportedFailing = false;
     Write(platform, state, EventType::Information, StatusFileWritable, {state.StatusIniPath});

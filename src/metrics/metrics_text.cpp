@@ -108,7 +108,8 @@ std::string MetricsText(const AppState& state) {
   out.Sample("vodu_tavisto_last_check_duration_seconds", "", SecondsText(record.LastDurationMs));
   out.Family("vodu_tavisto_status_file_write_success", "gauge",
              "Whether the last check could write the status file (1) or not (0).");
-  out.Sample("vodu_tavisto_status_file_write_success", "", record.StatusFileWritten ? "1" : "0");
+  out.Sample("vodu_tavisto_status_file_write_success", "",
+             record.StatusFileWrite.Succeeded() ? "1" : "0");
   out.Family("vodu_tavisto_update_interval_seconds", "gauge",
              "The time from the end of one ordinary check to the start of the next.");
   out.Sample("vodu_tavisto_update_interval_seconds", "",

@@ -17,9 +17,14 @@ ProgramError Overflow(const std::wstring& detail) {
   return ProgramError(L"Overflow", detail);
 }
 
+std::wstring FailedCallText(const std::wstring& call, std::uint32_t error,
+                            const std::wstring& text) {
+  return call + L" failed: " + std::to_wstring(error) + L" " + text;
+}
+
 ProgramError SystemCallFailed(const std::wstring& call, std::uint32_t error,
                               const std::wstring& text) {
-  ProgramError failure(call + L" failed", std::to_wstring(error) + L" " + text);
+  ProgramError failure(FailedCallText(call, error, text), std::wstring());
   failure.systemError_ = error;
   return failure;
 }

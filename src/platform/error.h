@@ -32,7 +32,12 @@ class ProgramError : public std::exception {
 ProgramError SubscriptOutOfRange(const std::wstring& detail);
 // A number that does not fit the 16-bit range.
 ProgramError Overflow(const std::wstring& detail);
-// A system call that failed: "CreateWindowExW failed: 1400 Invalid window handle."
+// How a failed system call is named everywhere: "CreateWindowExW failed: 1400 Invalid
+// window handle."
+std::wstring FailedCallText(const std::wstring& call, std::uint32_t error,
+                            const std::wstring& text);
+
+// A system call that failed, as the program's error that ends it.
 ProgramError SystemCallFailed(const std::wstring& call, std::uint32_t error,
                               const std::wstring& text);
 

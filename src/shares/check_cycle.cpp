@@ -181,7 +181,7 @@ CycleOutcome CheckShares(Platform& platform, AppState& state, CycleKind kind) {
   LogMessage(platform, state, L"Checking ready " + std::to_wstring(faults.count) + L" faults");
   if (kind == CycleKind::Scheduled) platform.EnableTimer(TimerId::UpdateTimer, true);
   platform.EnableExitButton(true);
-  return {faults.retryable, faults.firstWriteFailure.Succeeded(), faults.firstWriteFailure.reason};
+  return {faults.retryable, faults.firstWriteFailure};
 }
 
 }  // namespace vt

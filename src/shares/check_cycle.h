@@ -16,9 +16,8 @@ enum class CycleKind { Scheduled, Early };
 
 // What a cycle found that decides what comes after it.
 struct CycleOutcome {
-  int retryableFaults = 0;  // the faults an early retry may mend (not a refused logon)
-  bool statusFileWritten = true;
-  std::wstring statusFileFailure;  // why not, when it was not
+  int retryableFaults = 0;       // the faults an early retry may mend (not a refused logon)
+  SystemResult statusFileWrite;  // the first failure to write the status file, if any
 };
 
 // One pass over the five share slots. Disables "Exit" and the update timer while it

@@ -39,8 +39,7 @@ void RunCycle(Platform& platform, AppState& state, CheckTrigger trigger) {
   ++record.Checks[static_cast<int>(trigger)];
   record.LastEndUnixMs = platform.UnixTimeMs();
   record.LastDurationMs = std::max<std::int64_t>(0, platform.ElapsedMs() - started);
-  record.StatusFileWritten = outcome.statusFileWritten;
-  state.StatusFileFailure = outcome.statusFileFailure;
+  record.StatusFileWrite = outcome.statusFileWrite;
   // What follows the check may log a line and so let events run: no other check may
   // begin before the check has been recorded and its retry scheduled.
   WriteMetricsFile(platform, state);

@@ -40,6 +40,13 @@ inline SystemResult ErrnoResult(int error) {
   return {static_cast<std::uint32_t>(error), ErrnoText(error), ErrnoKind(error)};
 }
 
+// A failure that names its call: "timerfd_create failed: 24 Too many open files".
+inline SystemResult ErrnoCallFailure(const wchar_t* call, int error) {
+  SystemResult result = ErrnoResult(error);
+  result.reason = FailedCallText(call, static_cast<std::uint32_t>(error), result.reason);
+  return result;
+}
+
 // Throws the program's error for `call` with errno and its text when `failed`.
 inline void ThrowErrnoIf(bool failed, const wchar_t* call) {
   if (!failed) return;

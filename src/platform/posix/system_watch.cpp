@@ -74,13 +74,6 @@ long long SuspendedNs() {
   return NowNs(CLOCK_BOOTTIME) - NowNs(CLOCK_MONOTONIC);
 }
 
-SystemResult Failed(const wchar_t* call) {
-  const int error = errno;
-  SystemResult result = ErrnoResult(error);
-  result.reason = std::wstring(call) + L" failed: " + std::to_wstring(error) + L" " + result.reason;
-  return result;
-}
-
 }  // namespace
 
 std::string NetworkSnapshot() {
@@ -116,12 +109,12 @@ SystemResult SystemWatch::Start(EventLoop& loop, std::function<void(SystemEvent)
 
 SystemResult SystemWatch::StartNetwork(EventLoop& loop) {
   netlink_.Reset(::socket(AF_NETLINK, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_ROUTE));
-  if (!netlink_.valid()) return Failed(L"socket(NETLINK_ROUTE)");
+  if (!netlink_.valid()) return ErrnoCallFailure(L"socket(NETLINK_ROUTE)", errno);
   sockaddr_nl address{};
   address.nl_family = AF_NETLINK;
   address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE;
   if (::bind(netlink_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    SystemResult failed = Failed(L"bind(NETLINK_ROUTE)");
+    SystemResult failed = ErrnoCallFailure(L"bind(NETLINK_ROUTE)", errno);
     netlink_.Reset();
     return failed;
   }
@@ -158,9 +151,9 @@ bool SystemWatch::ArmClock() {
 
 SystemResult SystemWatch::StartResume(EventLoop& loop) {
   clock_.Reset(::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC));
-  if (!clock_.valid()) return Failed(L"timerfd_create");
+  if (!clock_.valid()) return ErrnoCallFailure(L"timerfd_create", errno);
   if (!ArmClock()) {
-    SystemResult failed = Failed(L"timerfd_settime");
+    SystemResult failed = ErrnoCallFailure(L"timerfd_settime", errno);
     clock_.Reset();
     return failed;
   }

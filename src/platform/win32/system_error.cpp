@@ -84,8 +84,7 @@ SystemResult LastFailure() {
 
 SystemResult CallFailure(const wchar_t* call, DWORD error) {
   SystemResult failure = FailureOf(error);
-  failure.reason =
-      std::wstring(call) + L" failed: " + std::to_wstring(error) + L" " + failure.reason;
+  failure.reason = FailedCallText(call, error, failure.reason);
   return failure;
 }
 
