@@ -7,6 +7,7 @@
 #include <clocale>
 #include <locale>
 
+#include "core/identity.h"
 #include "metrics/metrics_text.h"
 #include "sim/station.h"
 
@@ -134,7 +135,7 @@ TEST_F(Metrics, AfterTheFirstCheckTheFileSaysEverything) {
       "vodu_tavisto_update_interval_seconds 60\n"
       "# HELP vodu_tavisto_build_info The program's version, in its label.\n"
       "# TYPE vodu_tavisto_build_info gauge\n"
-      "vodu_tavisto_build_info{version=\"1.0.0\"} 1\n");
+      "vodu_tavisto_build_info{version=\"" VT_VERSION_TEXT "\"} 1\n");
   // Neither a password nor a user name ("station", "backup" is a user and a share).
   EXPECT_THAT(File(), Not(HasSubstr("secret")));
   EXPECT_THAT(File(), Not(HasSubstr("station")));

@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "core/identity.h"
 #include "events/system_events.h"
 #include "sim/station.h"
 
@@ -49,7 +50,7 @@ TEST_F(SystemEvents, AShareDownForThreeChecksGivesOneWarningAndItsReturnOneEntry
   station_.platform.SetDrive(L"K:\\", PresentDrive());
   station_.platform.RunFor(Minutes(2));  // two checks, up
   EXPECT_THAT(Entries(),
-              ElementsAre(L"information 1 | 1.0.0",
+              ElementsAre(L"information 1 | " VT_WIDE_TEXT(VT_VERSION_TEXT),
                           L"warning 2 | \\\\srv\\docu | K | 53 | The network path was not found "
                           L"(***).",
                           L"information 3 | \\\\srv\\docu | K"));
@@ -63,7 +64,7 @@ TEST_F(SystemEvents, AStatusFileThatCannotBeWrittenAndLaterCanGivesAnEntryEach) 
   station_.platform.RunFor(Minutes(3));
   EXPECT_THAT(
       Entries(),
-      ElementsAre(L"information 1 | 1.0.0",
+      ElementsAre(L"information 1 | " VT_WIDE_TEXT(VT_VERSION_TEXT),
                   L"warning 4 | C:\\Zembrik\\Documentation\\Documentation_Tavisto.ini | "
                   L"There is not enough space on the disk.",
                   L"information 5 | C:\\Zembrik\\Documentation\\Documentation_Tavisto.ini"));

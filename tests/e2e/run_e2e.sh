@@ -3,13 +3,14 @@
 # scenario gets a fresh Wine prefix holding the sample station; a small Windows driver
 # of our own reads and drives the program's window.
 #
-#   run_e2e.sh WINDOWS_BUILD_DIR STATION_DIR
+#   run_e2e.sh WINDOWS_BUILD_DIR STATION_DIR VERSION
 #
 # Exits 77 (skipped) when the Windows build is missing, unless VODU_REQUIRE_E2E=1.
 set -uo pipefail
 
 build=$(cd "$1" 2>/dev/null && pwd) || build=$1
 station=$(cd "$2" && pwd)
+version=$3
 exe=$build/VoduTavisto.exe
 driver=$build/e2e/e2e_driver.exe
 double=$build/e2e/mpr.dll
@@ -311,7 +312,7 @@ drive wait-count "Checking ready" 2 30 > /dev/null || fail "no second check"
 drive click-exit
 wait_program 15
 entries=$(grep 'eventlog:ReportEventW' "$prefix.program.log")
-expect_contains "the start" "$entries" 'trace:eventlog:ReportEventW L"1.0.0"'
+expect_contains "the start" "$entries" "trace:eventlog:ReportEventW L\"$version\""
 expect_eq "warnings for the docu share (two checks, one entry)" \
   "$(grep -c 'warn:eventlog:ReportEventW L"\\\\\\\\fileserver\\\\docu"' <<< "$entries")" 1
 expect_eq "warnings for the archive share, down at both checks" \

@@ -4,11 +4,12 @@
 # it, and the scrape has every series with its value; promtool checks the file and tests
 # the alert rules.
 #
-#   metrics_exporter_test.sh BINARY STATION PROMETHEUS_EXAMPLES
+#   metrics_exporter_test.sh BINARY STATION PROMETHEUS_EXAMPLES VERSION
 set -uo pipefail
 binary=$1
 station=$2
 examples=$3
+version=$4
 exporter=$(command -v prometheus-node-exporter || command -v node_exporter) ||
   { echo "missing node_exporter (Debian's prometheus-node-exporter)"; exit 1; }
 command -v promtool >/dev/null || { echo "missing promtool (Debian's prometheus)"; exit 1; }
@@ -82,7 +83,7 @@ expect 'vodu_tavisto_share_connect_failures_total{drive="M",share="\\\\oldserver
 expect 'vodu_tavisto_checks_total{trigger="start"} 1'
 expect 'vodu_tavisto_status_file_write_success 1'
 expect 'vodu_tavisto_update_interval_seconds 60'
-expect 'vodu_tavisto_build_info{version="1.0.0"} 1'
+expect "vodu_tavisto_build_info{version=\"$version\"} 1"
 # The exporter prints it as Go does (1.79672175095e+09).
 end=$(awk '/^vodu_tavisto_last_check_end_timestamp_seconds / { printf "%d", $2 }' "$work/scrape.txt")
 now=$(date +%s)
