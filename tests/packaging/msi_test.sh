@@ -19,11 +19,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vodu-msi.XXXXXX")
 export WINEDEBUG=-all
 # No Mono or Gecko dialogs, and no menu entries on the machine running the tests.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n 1 "$work/display")"
+# shellcheck source=../e2e/wine_harness.sh
+. "$root/tests/e2e/wine_harness.sh"
+start_virtual_display
 cleanup() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
   kill "$xvfb_pid" 2>/dev/null
@@ -31,17 +29,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-passed=0
-failed=0
-scenario_ok=1
-fail() {
-  echo "    FAIL: $*"
-  scenario_ok=0
-}
-expect_eq() {  # what, actual, expected
-  [ "$2" = "$3" ] || fail "$1: got [$2], expected [$3]"
-}
 
 # The packages: this version for both architectures, and an older one whose programs
 # differ from today's by a trailing byte, so that an upgrade shows which were installed.

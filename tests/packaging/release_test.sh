@@ -12,6 +12,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 version=$(sed -n 's/^project(VoduTavisto VERSION \([0-9.]*\) .*/\1/p' "$root/CMakeLists.txt")
 work=$(mktemp -d "${TMPDIR:-/tmp}/vodu-release.XXXXXX")
 xvfb_pid=""
+# shellcheck source=../e2e/wine_harness.sh
+. "$root/tests/e2e/wine_harness.sh"
 cleanup() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
@@ -138,11 +140,7 @@ check "the signed exe differs from the unsigned one" bash -c "! cmp -s '$work/si
 # The signed 64-bit program runs under Wine on the sample station.
 runs_under_wine() {
   export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-  exec 3> "$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -n 1 "$work/display")"
+  start_virtual_display
   timeout 180 wineboot -i > /dev/null 2>&1
   timeout 60 wineserver -w
   cp -a "$root/examples/station/drive_c/Zembrik" "$WINEPREFIX/drive_c/"
