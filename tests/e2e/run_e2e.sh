@@ -39,12 +39,9 @@ export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs in a fresh prefix.
 base_overrides="mscoree,mshtml="
 
-# The virtual display, on a free number that Xvfb chooses itself.
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n 1 "$work/display")"
+# shellcheck source=wine_harness.sh
+. "$(dirname "$0")/wine_harness.sh"
+start_virtual_display
 
 prefix=""
 program_pid=""
@@ -56,16 +53,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-scenario_ok=1
-fail() {
-  echo "    FAIL: $*"
-  scenario_ok=0
-}
-expect_eq() {  # what, actual, expected
-  [ "$2" = "$3" ] || fail "$1: got [$2], expected [$3]"
-}
 expect_contains() {  # what, text, part
   case "$2" in *"$3"*) ;; *) fail "$1: [$3] not in [$2]" ;; esac
 }
@@ -77,9 +64,7 @@ new_prefix() {
   mkdir -p "$prefix"
   WINEPREFIX="$prefix" WINEDLLOVERRIDES=$base_overrides timeout 180 wineboot -i > "$prefix.boot.log" 2>&1
   WINEPREFIX="$prefix" timeout 60 wineserver -w
-  cp -a "$station/drive_c/Zembrik" "$prefix/drive_c/"
-  cp -a "$station/dosdevices/unc" "$prefix/dosdevices/"
-  ln -sfn unc/fileserver/docu "$prefix/dosdevices/k:"
+  add_sample_station "$station" "$prefix"
   mkdir -p "$prefix/drive_c/app"
   cp "$exe" "$driver" "$faults" "$prefix/drive_c/app/"
 }
@@ -133,17 +118,10 @@ status_file() { tr -d '\r' < "$prefix/drive_c/Zembrik/Documentation/Documentatio
 end_scenario() {
   WINEPREFIX="$prefix" wineserver -k 2>/dev/null
   WINEPREFIX="$prefix" timeout 30 wineserver -w 2>/dev/null
-  if [ "$scenario_ok" = 1 ]; then
-    passed=$((passed + 1))
-    echo "    ok"
-  else
-    failed=$((failed + 1))
-    echo "    program output:"; sed 's/^/      /' "$prefix.program.log" | head -20
-  fi
+  count_scenario || { echo "    program output:"; sed 's/^/      /' "$prefix.program.log" | head -20; }
   rm -rf "$prefix" "$prefix".*.log
   prefix=""
   overrides=$base_overrides
-  scenario_ok=1
 }
 
 echo "scenario: the window, its 50 lines and the first check"
@@ -172,13 +150,7 @@ Initialisize"
 log_lines=$(tr -d '\r' < "$prefix/drive_c/Zembrik/Documentation/Tavisto.log" | head -n 11)
 expect_eq "log file" "$(sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} //' <<< "$log_lines")" \
   "$(tac <<< "$lines")"
-expect_eq "status file" "$(status_file)" '[Machine1]
-NetOK1=true
-NetOK2=false
-NetOK4=false
-[Machine2]
-NetOK1=true
-NetOK2=false'
+expect_eq "status file" "$(status_file)" "$sample_first_status"
 # The metrics file, with the same bytes rules as on Linux: UTF-8, no byte-order mark, no CR.
 metrics=$(cat "$prefix/drive_c/Zembrik/Documentation/vodu_tavisto.prom" 2>/dev/null)
 [ -n "$metrics" ] || fail "no metrics file"

@@ -9,7 +9,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 "$root/scripts/setup" release-checks
-version=$(sed -n 's/^project(VoduTavisto VERSION \([0-9.]*\) .*/\1/p' "$root/CMakeLists.txt")
+version=$("$root/scripts/version")
 work=$(mktemp -d "${TMPDIR:-/tmp}/vodu-release.XXXXXX")
 xvfb_pid=""
 # shellcheck source=../e2e/wine_harness.sh
@@ -22,8 +22,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-passed=0
-failed=0
 check() {  # what, then a command that must succeed
   local what=$1
   shift
@@ -143,9 +141,7 @@ runs_under_wine() {
   start_virtual_display
   timeout 180 wineboot -i > /dev/null 2>&1
   timeout 60 wineserver -w
-  cp -a "$root/examples/station/drive_c/Zembrik" "$WINEPREFIX/drive_c/"
-  cp -a "$root/examples/station/dosdevices/unc" "$WINEPREFIX/dosdevices/"
-  ln -sfn unc/fileserver/docu "$WINEPREFIX/dosdevices/k:"
+  add_sample_station "$root/examples/station" "$WINEPREFIX"
   cp "$work/signed/x64/VoduTavisto.exe" "$WINEPREFIX/drive_c/"
   wine 'C:\VoduTavisto.exe' > /dev/null 2>&1 &
   local documentation=$WINEPREFIX/drive_c/Zembrik/Documentation
