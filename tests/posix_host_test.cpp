@@ -60,37 +60,42 @@ TEST_F(Host, DotAndDotDotResolveWithinTheDriveAsOnWindows) {
   EXPECT_EQ(MapWindowsPath(prefix_, L"\\\\..\\x\\y"), std::nullopt);
 }
 
+// A deadline no call on a local folder comes near.
+constexpr std::int64_t Patient = 10000;
+
 TEST_F(Host, ADriveRootListsAVisibleEntryOrNothingOrFails) {
   PosixPlatform host(prefix_);
   ASSERT_EQ(::symlink("unc/FileServer/Docu", (prefix_ + "/dosdevices/k:").c_str()), 0);
   ASSERT_EQ(::symlink("unc/FileServer/empty", (prefix_ + "/dosdevices/e:").c_str()), 0);
   std::ofstream(prefix_ + "/dosdevices/unc/FileServer/empty/.hidden") << "x";
-  EXPECT_EQ(host.ListDriveRoot(L"K"), DriveRoot::HasEntry);
-  EXPECT_EQ(host.ListDriveRoot(L"E"), DriveRoot::Empty);
-  EXPECT_EQ(host.ListDriveRoot(L"Z"), DriveRoot::Unreadable);
-  EXPECT_EQ(host.ListDriveRoot(L""), DriveRoot::Unreadable);
+  EXPECT_EQ(host.ListDriveRoot(L"K", Patient), DriveRoot::HasEntry);
+  EXPECT_EQ(host.ListDriveRoot(L"E", Patient), DriveRoot::Empty);
+  EXPECT_EQ(host.ListDriveRoot(L"Z", Patient), DriveRoot::Unreadable);
+  EXPECT_EQ(host.ListDriveRoot(L"", Patient), DriveRoot::Unreadable);
 }
 
 TEST_F(Host, AConnectLinksTheDriveToAnExistingShareOrSaysWhyNot) {
   PosixPlatform host(prefix_);
-  EXPECT_TRUE(host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw").Succeeded());
+  EXPECT_TRUE(
+      host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw", Patient).Succeeded());
   char target[256] = {};
   ASSERT_GT(::readlink((prefix_ + "/dosdevices/l:").c_str(), target, sizeof target - 1), 0);
   EXPECT_STREQ(target, "unc/FileServer/Docu");
-  EXPECT_EQ(host.ListDriveRoot(L"l"), DriveRoot::HasEntry);
+  EXPECT_EQ(host.ListDriveRoot(L"l", Patient), DriveRoot::HasEntry);
 
-  const SystemResult inUse = host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw");
+  const SystemResult inUse =
+      host.ConnectShare(L"L", L"\\\\FILESERVER\\docu", L"user", L"pw", Patient);
   EXPECT_EQ(inUse.error, static_cast<std::uint32_t>(EEXIST));
   EXPECT_EQ(inUse.kind, FailureKind::LetterInUse);
   EXPECT_EQ(inUse.reason, L"File exists. L: is connected to \\\\FileServer\\Docu");
-  const SystemResult missing = host.ConnectShare(L"M", L"\\\\oldserver\\backup", L"", L"");
+  const SystemResult missing = host.ConnectShare(L"M", L"\\\\oldserver\\backup", L"", L"", Patient);
   EXPECT_EQ(missing.error, static_cast<std::uint32_t>(ENOENT));
   EXPECT_EQ(missing.kind, FailureKind::Unreachable);
   // A folder on a share is not a share.
-  EXPECT_EQ(host.ConnectShare(L"M", L"\\\\fileserver\\docu\\Machine1", L"", L"").error,
+  EXPECT_EQ(host.ConnectShare(L"M", L"\\\\fileserver\\docu\\Machine1", L"", L"", Patient).error,
             static_cast<std::uint32_t>(EINVAL));
   for (const wchar_t* bad : {L":", L"", L"MM", L"1"}) {
-    EXPECT_EQ(host.ConnectShare(bad, L"\\\\fileserver\\docu", L"", L"").error,
+    EXPECT_EQ(host.ConnectShare(bad, L"\\\\fileserver\\docu", L"", L"", Patient).error,
               static_cast<std::uint32_t>(EINVAL))
         << bad;
   }

@@ -21,6 +21,8 @@ const wchar_t* const NetAddressSection = L"NetAddress";
 const wchar_t* const TavistoSection = L"Tavisto";
 
 constexpr std::int32_t DefaultLogFileSizeKB = 1024;
+// How long a call that may reach a share's server waits for its answer.
+constexpr std::int32_t DefaultShareTimeoutSeconds = 30;
 
 void LoadReferences(Platform& platform, AppState& state) {
   const int machines = state.NumberOfMachines;
@@ -71,7 +73,8 @@ std::int16_t LoadUpdateInterval(Platform& platform, const AppState& state) {
 
 // The optional [Tavisto] settings. Values that make no sense take their defaults: a
 // size that is not a positive number of KB is 1024 KB, a retry that is not a positive
-// number of seconds is none, and a retry longer than the interval is the interval.
+// number of seconds is none, a retry longer than the interval is the interval, and a
+// share timeout that is not a positive number of seconds is 30 s.
 void LoadTavistoSettings(Platform& platform, const EnvVarTable& envVar, AppState& state) {
   const std::wstring& file = state.CustomerCfgPath;
   const std::wstring logFile = ProfileRead(platform, TavistoSection, L"LogFile", file);
@@ -86,6 +89,9 @@ void LoadTavistoSettings(Platform& platform, const EnvVarTable& envVar, AppState
   state.RetryAfterFaultSeconds = std::clamp<std::int32_t>(retry, 0, state.UpdateInterval * 60);
   state.CheckOnNetworkChange =
       ProfileReadBool(platform, TavistoSection, L"CheckOnNetworkChange", file);
+  const std::int32_t timeout =
+      platform.ProfileInt(TavistoSection, L"ShareTimeoutSeconds", DefaultShareTimeoutSeconds, file);
+  state.ShareTimeoutSeconds = timeout > 0 ? timeout : DefaultShareTimeoutSeconds;
   state.EventLog.Enabled = ProfileReadBool(platform, TavistoSection, L"EventLog", file);
   const std::wstring metricsFile = ProfileRead(platform, TavistoSection, L"MetricsFile", file);
   if (!metricsFile.empty())

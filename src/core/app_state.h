@@ -108,6 +108,8 @@ struct AppState {
   // Optional settings of the [Tavisto] section: 0 seconds means no early retry.
   std::int32_t RetryAfterFaultSeconds = 0;
   bool CheckOnNetworkChange = false;
+  // How long a listing or a connect waits for the share's server.
+  std::int32_t ShareTimeoutSeconds = 30;
 
   // Check scheduling: update-timer ticks since the last cycle ended.
   std::int16_t UpdateCounter = 0;

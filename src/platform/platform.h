@@ -79,8 +79,8 @@ class WindowEvents {
 };
 
 // What the root of a drive holds: an entry (not hidden, not system), nothing, or it
-// could not be listed at all.
-enum class DriveRoot { HasEntry, Empty, Unreadable };
+// could not be listed at all; or its server gave no answer in time.
+enum class DriveRoot { HasEntry, Empty, Unreadable, NoAnswer };
 
 // What kind of failure a system result is, in the program's own words. Each host
 // decides it from its own error numbers; the logic decides on kinds only.
@@ -93,6 +93,9 @@ enum class FailureKind {
   LetterInUse,
   // The share, its server or the network could not be reached.
   Unreachable,
+  // The call gave no answer within its deadline (or an earlier call on the same drive
+  // has not returned yet): the server may have stopped answering.
+  NoAnswer,
 };
 
 // The answer of an operation that can fail for reasons the station should see: error 0
@@ -214,8 +217,19 @@ class Platform {
   virtual SystemResult WriteWholeFile(const std::wstring& file, const std::string& bytes) = 0;
 
   // --- drives and network --------------------------------------------------
-  // Lists the root of `drive` (a letter, as configured). Blocks until the system answers.
-  virtual DriveRoot ListDriveRoot(const std::wstring& drive) = 0;
+  // The calls that may reach a share's server (ListDriveRoot, ConnectShare) run off the
+  // window's thread and wait at most `deadlineMs` for their answer; meanwhile the
+  // window's events run as inside DoEvents. A call past its deadline is left to return
+  // by itself and answers NoAnswer; until it has returned, every further call on the
+  // same drive answers NoAnswer at once, so at most one call per drive is outstanding.
+  // A process that ends does not wait for such a call.
+
+  // Lists the root of `drive` (a letter, as configured).
+  virtual DriveRoot ListDriveRoot(const std::wstring& drive, std::int64_t deadlineMs) = 0;
+  // The error number of an answer that did not come in time: on Windows
+  // ERROR_SEM_TIMEOUT (121), as the SMB client itself reports a timeout; on the native
+  // host ETIMEDOUT.
+  virtual std::uint32_t NoAnswerError() = 0;
   // The password that a protected value stands for: on Windows "dpapi:" and the base64,
   // or the bare hexadecimal text, of a DPAPI blob; on the native host "cred:NAME", a
   // systemd credential. A value that cannot be unprotected gives the system's reason and
@@ -235,12 +249,14 @@ class Platform {
   // is watched all the same.
   virtual SystemResult WatchNetworkAndPower() = 0;
 
-  // Connects `drive` (a letter) to `share` (\\server\share) with these credentials.
-  // Blocks until the system answers. The user and the password are handed over as
-  // they are: an empty text stays empty (for a password: no password).
-  // When the letter is in use for another share, the reason names what holds it.
+  // Connects `drive` (a letter) to `share` (\\server\share) with these credentials,
+  // waiting at most `deadlineMs` (see above: no answer in time is error NoAnswerError(),
+  // kind NoAnswer, no reason). The user and the password are handed over as they are:
+  // an empty text stays empty (for a password: no password). When the letter is in use
+  // for another share, the reason names what holds it.
   virtual SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
-                                    const std::wstring& user, const std::wstring& password) = 0;
+                                    const std::wstring& user, const std::wstring& password,
+                                    std::int64_t deadlineMs) = 0;
 };
 
 }  // namespace vt

@@ -39,10 +39,12 @@ std::optional<std::uint64_t> FileSize(const std::wstring& file) override;
 SystemResult AppendToFile(const std::wstring& file, const std::wstring& text) override;
 SystemResult RenameFile(const std::wstring& from, const std::wstring& to) override;
 SystemResult WriteWholeFile(const std::wstring& file, const std::string& bytes) override;
-DriveRoot ListDriveRoot(const std::wstring& drive) override;
+DriveRoot ListDriveRoot(const std::wstring& drive, std::int64_t deadlineMs) override;
+std::uint32_t NoAnswerError() override;
 SystemResult UnprotectPassword(const std::wstring& value, std::wstring& password) override;
 SystemResult WatchNetworkAndPower() override;
 SystemResult WriteEventLogEntry(EventType type, std::uint32_t eventId,
                                 const std::vector<std::wstring>& strings) override;
 SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
-                          const std::wstring& user, const std::wstring& password) override;
+                          const std::wstring& user, const std::wstring& password,
+                          std::int64_t deadlineMs) override;

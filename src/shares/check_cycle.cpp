@@ -32,11 +32,23 @@ struct CycleFaults {
   SystemResult firstWriteFailure;
 };
 
-// An empty root and a root that cannot be listed both mean the share is missing.
-bool DrivePresent(Platform& platform, const ShareSlot& slot) {
-  bool present = false;
-  Guarded([&] { present = platform.ListDriveRoot(slot.NetDrive) == DriveRoot::HasEntry; });
-  return present;
+std::int64_t DeadlineMs(const AppState& state) {
+  return std::int64_t{state.ShareTimeoutSeconds} * 1000;
+}
+
+// The root of the slot's drive; a listing that cannot even be tried reads as unreadable.
+DriveRoot ListRoot(Platform& platform, const AppState& state, const ShareSlot& slot) {
+  DriveRoot root = DriveRoot::Unreadable;
+  Guarded([&] { root = platform.ListDriveRoot(slot.NetDrive, DeadlineMs(state)); });
+  return root;
+}
+
+// The reason of a call whose server did not answer in time.
+SystemResult NoAnswer(Platform& platform, const AppState& state, const ShareSlot& slot) {
+  return {platform.NoAnswerError(),
+          L"no answer from " + slot.NetAddress + L" within " +
+              std::to_wstring(state.ShareTimeoutSeconds) + L" s",
+          FailureKind::NoAnswer};
 }
 
 // The system's text without the password, should it hold it.
@@ -65,7 +77,8 @@ SystemResult Attempt(Call call, const wchar_t* couldNot) {
 // The connect step. A protected password is made plain here and nowhere else, handed to
 // the connect call and wiped; one that cannot be unprotected means no connect at all,
 // and counts as a refused logon, so no early check tries it again.
-SystemResult Connect(Platform& platform, const ShareSlot& slot, int slotNumber) {
+SystemResult Connect(Platform& platform, const AppState& state, const ShareSlot& slot,
+                     int slotNumber) {
   std::wstring password;
   if (!slot.ProtectedPassword.empty()) {
     SystemResult unprotected =
@@ -82,10 +95,14 @@ SystemResult Connect(Platform& platform, const ShareSlot& slot, int slotNumber) 
     password = slot.Password;
   }
   SystemResult connected = Attempt(
-      [&] { return platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, password); },
+      [&] {
+        return platform.ConnectShare(slot.NetDrive, slot.NetAddress, slot.User, password,
+                                     DeadlineMs(state));
+      },
       L"the connect call could not be made");
   connected.reason = Masked(connected.reason, password);
   Wipe(password);
+  if (connected.kind == FailureKind::NoAnswer) return NoAnswer(platform, state, slot);
   return connected;
 }
 
@@ -94,14 +111,21 @@ void TestAndConnect(Platform& platform, AppState& state, int slotNumber, CycleFa
   ShareSlot& slot = state.Shares[static_cast<std::size_t>(slotNumber - 1)];
   Guarded([&] { LogMessage(platform, state, L"Checking: " + slot.NetAddress); });
   slot.Checked = true;
-  if (DrivePresent(platform, slot)) {
+  const DriveRoot root = ListRoot(platform, state, slot);
+  if (root == DriveRoot::HasEntry) {
     slot.NetOK = true;
     slot.LogonFailed = false;
     slot.LastError = 0;
     return;
   }
-  Guarded([&] { LogMessage(platform, state, L"Generate: " + slot.NetAddress); });
-  const SystemResult connect = Connect(platform, slot, slotNumber);
+  // A server that does not answer a listing is not asked for a connect as well.
+  SystemResult connect;
+  if (root == DriveRoot::NoAnswer) {
+    connect = NoAnswer(platform, state, slot);
+  } else {
+    Guarded([&] { LogMessage(platform, state, L"Generate: " + slot.NetAddress); });
+    connect = Connect(platform, state, slot, slotNumber);
+  }
   slot.LogonFailed = !connect.Succeeded() && connect.kind == FailureKind::LogonRefused;
   slot.LastError = connect.error;
   slot.LastReason = connect.reason;

@@ -205,6 +205,16 @@ int main(int argc, char** argv) {
     ::CloseHandle(file);
     return 0;
   }
+  // Whether the program's window answers a message within a second, as Windows tells a
+  // window that is "Not responding".
+  if (command == "answers") {
+    HWND window = MainWindow();
+    DWORD_PTR result = 0;
+    return window != nullptr && ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000,
+                                                      &result) != 0
+               ? 0
+               : 1;
+  }
   if (command == "button-enabled") {
     HWND button = Child(MainWindow(), "BUTTON");
     if (button == nullptr) return 1;

@@ -535,13 +535,44 @@ void SimPlatform::SetDrive(const std::wstring& root, DriveScript script) {
   drives_[UpperCaseText(root)] = script;
 }
 
-DriveRoot SimPlatform::ListDriveRoot(const std::wstring& drive) {
+bool SimPlatform::StartShareCall(const std::wstring& drive, const std::wstring& what) {
+  const auto outstanding = outstandingUntil_.find(UpperCaseText(drive));
+  if (outstanding != outstandingUntil_.end() && outstanding->second > now_) {
+    Record(what + L" not made: an earlier call on the drive has not returned");
+    return false;
+  }
+  Record(what);
+  return true;
+}
+
+bool SimPlatform::WaitForShareCall(const std::wstring& drive, Millis takes,
+                                   std::int64_t deadlineMs) {
+  // A call that answers within its deadline blocks for its time, no event running, as
+  // the scenarios of slow calls have it; one that does not serves the window's events
+  // until its deadline, as the hosts do while they wait.
+  if (takes <= deadlineMs) {
+    now_ += takes;
+    return true;
+  }
+  outstandingUntil_[UpperCaseText(drive)] = now_ + takes;
+  const Millis deadline = now_ + deadlineMs;
+  while (RunNextDue(deadline)) {
+  }
+  now_ = std::max(now_, deadline);
+  return false;
+}
+
+DriveRoot SimPlatform::ListDriveRoot(const std::wstring& drive, std::int64_t deadlineMs) {
   const std::wstring root = drive + L":\\";
-  Record(L"ListDriveRoot " + root);
+  if (!StartShareCall(drive, L"ListDriveRoot " + root)) return DriveRoot::NoAnswer;
   auto found = drives_.find(UpperCaseText(root));
   if (found == drives_.end()) return DriveRoot::Unreadable;
-  now_ += found->second.blocksFor;  // blocks: no event runs meanwhile
+  if (!WaitForShareCall(drive, found->second.blocksFor, deadlineMs)) return DriveRoot::NoAnswer;
   return found->second.root;
+}
+
+std::uint32_t SimPlatform::NoAnswerError() {
+  return 121;  // as on Windows: ERROR_SEM_TIMEOUT
 }
 
 void SimPlatform::SetConnect(std::function<std::uint32_t(const ConnectCall&)> answer,
@@ -562,13 +593,18 @@ void SimPlatform::SetConnect(std::function<SystemResult(const ConnectCall&)> ans
 }
 
 SystemResult SimPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
-                                       const std::wstring& user, const std::wstring& password) {
+                                       const std::wstring& user, const std::wstring& password,
+                                       std::int64_t deadlineMs) {
   // The password is not traced: nothing the program hands over may show it.
-  Record(L"ConnectShare " + drive + L": " + share);
+  if (!StartShareCall(drive, L"ConnectShare " + drive + L": " + share))
+    return {NoAnswerError(), L"", FailureKind::NoAnswer};
   ConnectCall call{now_, drive, share, user, password};
   if (keepRecords_) connects_.push_back(call);
-  now_ += connectBlocksFor_;
-  return connectAnswer_(call);
+  // Its answer is taken when it is made, as a late connect still connects the drive.
+  SystemResult answer = connectAnswer_(call);
+  if (!WaitForShareCall(drive, connectBlocksFor_, deadlineMs))
+    return {NoAnswerError(), L"", FailureKind::NoAnswer};
+  return answer;
 }
 
 SystemResult SimPlatform::UnprotectPassword(const std::wstring& value, std::wstring& password) {

@@ -176,6 +176,12 @@ class SimPlatform final : public Platform {
 
   // Runs the earliest event due at or before `limit`; false when there is none.
   bool RunNextDue(Millis limit);
+  // A call that may reach a share's server: StartShareCall traces it, or says it is not
+  // made (false) while an earlier call on the drive is past its deadline and has not
+  // returned; WaitForShareCall lets the call take `takes`, waits at most `deadlineMs`
+  // for it, and says whether it answered in time.
+  bool StartShareCall(const std::wstring& drive, const std::wstring& what);
+  bool WaitForShareCall(const std::wstring& drive, Millis takes, std::int64_t deadlineMs);
   void Record(const std::wstring& line) {
     if (keepRecords_) trace_.push_back(line);
   }
@@ -213,6 +219,7 @@ class SimPlatform final : public Platform {
 
   std::map<std::wstring, std::wstring> environment_;  // keyed upper-case
   std::map<std::wstring, DriveScript> drives_;        // keyed upper-case
+  std::map<std::wstring, Millis> outstandingUntil_;   // calls past their deadline, by drive
   std::function<SystemResult(const ConnectCall&)> connectAnswer_;
   Millis connectBlocksFor_ = 0;
   std::vector<ConnectCall> connects_;

@@ -2,12 +2,17 @@
 
 #include <string>
 
+#include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 
 namespace vt::posix {
 
-DriveRoot PosixPlatform::ListDriveRoot(const std::wstring& drive) {
-  const std::string folder = HostPathOf(drive + L":\\");
+namespace {
+
+// The listing itself, on a call's own thread: it may wait for as long as the server of
+// a mount keeps silent.
+DriveRoot ListRoot(const std::string& prefix, const std::wstring& drive) {
+  const std::string folder = MapWindowsPath(prefix, drive + L":\\").value_or(std::string());
   DIR* dir = folder.empty() ? nullptr : ::opendir(folder.c_str());
   if (dir == nullptr) return DriveRoot::Unreadable;
   // Names beginning with "." are this host's hidden entries.
@@ -20,6 +25,20 @@ DriveRoot PosixPlatform::ListDriveRoot(const std::wstring& drive) {
   }
   ::closedir(dir);
   return entry ? DriveRoot::HasEntry : DriveRoot::Empty;
+}
+
+}  // namespace
+
+DriveRoot PosixPlatform::ListDriveRoot(const std::wstring& drive, std::int64_t deadlineMs) {
+  const std::optional<ShareCalls::Answer> answer =
+      RunShareCall(drive, deadlineMs, [prefix = prefix_, drive]() -> ShareCalls::Answer {
+        return {ListRoot(prefix, drive), {}};
+      });
+  return answer ? answer->root : DriveRoot::NoAnswer;
+}
+
+std::uint32_t PosixPlatform::NoAnswerError() {
+  return ETIMEDOUT;
 }
 
 }  // namespace vt::posix

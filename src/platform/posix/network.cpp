@@ -45,14 +45,15 @@ std::wstring HolderOf(const std::string& link) {
   return share;
 }
 
-}  // namespace
-
-// A share is a folder under dosdevices/unc; connecting links the drive letter to it. The
-// user and the password are accepted as a router would take them, and never kept.
-SystemResult PosixPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
-                                         const std::wstring&, const std::wstring&) {
+// A share is a folder under dosdevices/unc; connecting links the drive letter to it.
+// Run on a call's own thread: looking at the share's folder may wait for its server.
+SystemResult Connect(const std::string& prefix, const std::wstring& drive,
+                     const std::wstring& share) {
   if (!IsDriveLetter(drive)) return ErrnoResult(EINVAL);
-  const std::string link = HostPathOf(drive + L":");
+  const auto hostPathOf = [&prefix](const std::wstring& path) {
+    return MapWindowsPath(prefix, path).value_or(std::string());
+  };
+  const std::string link = hostPathOf(drive + L":");
   struct stat info {};
   if (::lstat(link.c_str(), &info) == 0) {
     SystemResult inUse = ErrnoResult(EEXIST);
@@ -60,15 +61,30 @@ SystemResult PosixPlatform::ConnectShare(const std::wstring& drive, const std::w
     return inUse;
   }
   if (!IsShareName(share)) return ErrnoResult(EINVAL);
-  const std::string folder = HostPathOf(share);
+  const std::string folder = hostPathOf(share);
   if (folder.empty() || !IsFolder(folder)) return ErrnoResult(ENOENT);
   // Linked relative to dosdevices, as Wine links its drives, so the prefix may move.
-  const std::string dosdevices = prefix_ + "/dosdevices/";
+  const std::string dosdevices = prefix + "/dosdevices/";
   const std::string target = folder.compare(0, dosdevices.size(), dosdevices) == 0
                                  ? folder.substr(dosdevices.size())
                                  : folder;
   if (::symlink(target.c_str(), link.c_str()) != 0) return ErrnoResult(errno);
   return {};
+}
+
+}  // namespace
+
+// The user and the password are accepted as a router would take them, and never kept
+// (not even handed to the call's thread).
+SystemResult PosixPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
+                                         const std::wstring&, const std::wstring&,
+                                         std::int64_t deadlineMs) {
+  const std::optional<ShareCalls::Answer> answer =
+      RunShareCall(drive, deadlineMs, [prefix = prefix_, drive, share]() -> ShareCalls::Answer {
+        return {DriveRoot::Unreadable, Connect(prefix, drive, share)};
+      });
+  if (!answer) return {NoAnswerError(), L"", FailureKind::NoAnswer};
+  return answer->result;
 }
 
 }  // namespace vt::posix

@@ -12,6 +12,7 @@
 #include "platform/posix/event_loop.h"
 #include "platform/posix/log_output.h"
 #include "platform/posix/profile_store.h"
+#include "platform/posix/share_calls.h"
 #include "platform/posix/system_watch.h"
 #include "platform/timer_table.h"
 
@@ -38,6 +39,12 @@ class PosixPlatform final : public Platform {
   void HandleTeardownSignal();
   // Each timer that is due ticks once.
   void RunDueTimers();
+  // What DoEvents does, waiting at most `maxMs` for an event when none is due.
+  void ServeEvents(std::int64_t maxMs);
+  // A call that may reach a share's server (see ShareCalls), the window's events served
+  // while it runs.
+  std::optional<ShareCalls::Answer> RunShareCall(const std::wstring& drive, std::int64_t deadlineMs,
+                                                 std::function<ShareCalls::Answer()> work);
   // Makes the profile writes held back so far, before anything else can happen; a
   // failure is kept for the next CommitProfileWrites.
   void CommitHeldBackWrites();
@@ -47,6 +54,7 @@ class PosixPlatform final : public Platform {
   std::vector<std::wstring> items_;
   TimerTable timers_;
   EventLoop loop_;
+  ShareCalls shareCalls_{loop_};
   SystemWatch watch_;
   TwipsRect listRect_{};
   TwipsRect buttonRect_{};

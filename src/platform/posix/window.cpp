@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/posix/monotonic_clock.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/process.h"
@@ -24,12 +25,6 @@ namespace vt::posix {
 namespace {
 
 constexpr WindowHandle ConsoleWindow = 1;
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 // The current local time in a strftime format.
 std::wstring LocalTimeAs(const char* format) {
@@ -89,7 +84,7 @@ void PosixPlatform::ListSetItem(int index, const std::wstring& text) {
 void PosixPlatform::EnableExitButton(bool) {}
 
 void PosixPlatform::EnableTimer(TimerId id, bool enabled) {
-  timers_.Enable(id, enabled, NowMs());
+  timers_.Enable(id, enabled, MonotonicMs());
 }
 
 void PosixPlatform::HandleTeardownSignal() {
@@ -100,28 +95,34 @@ void PosixPlatform::RunDueTimers() {
   // A tick's handler may enable or disable others.
   for (int t = 0; t < TimerCount; ++t) {
     const auto id = static_cast<TimerId>(t);
-    const std::int64_t now = NowMs();
+    const std::int64_t now = MonotonicMs();
     if (!timers_.Enabled(id) || timers_.DueAt(id) > now) continue;
     timers_.Ticked(id, now);
     events_->OnTimer(id);
   }
 }
 
-void PosixPlatform::DoEvents() {
+void PosixPlatform::ServeEvents(std::int64_t maxMs) {
   CommitHeldBackWrites();
-  loop_.Serve(0);
+  const std::optional<TimerId> next = timers_.Earliest();
+  const std::int64_t untilTimer = next ? timers_.DueAt(*next) - MonotonicMs() : maxMs;
+  loop_.Serve(std::clamp<std::int64_t>(std::min(maxMs, untilTimer), 0, maxMs));
   RunDueTimers();
+}
+
+void PosixPlatform::DoEvents() {
+  ServeEvents(0);
+}
+
+std::optional<ShareCalls::Answer> PosixPlatform::RunShareCall(
+    const std::wstring& drive, std::int64_t deadlineMs, std::function<ShareCalls::Answer()> work) {
+  return shareCalls_.Run(drive, deadlineMs, std::move(work),
+                         [this](std::int64_t maxMs) { ServeEvents(maxMs); });
 }
 
 void PosixPlatform::RunEventLoop() {
   constexpr std::int64_t LongestWaitMs = std::int64_t{3600} * 1000;
-  for (;;) {
-    const std::optional<TimerId> next = timers_.Earliest();
-    const std::int64_t wait = next ? timers_.DueAt(*next) - NowMs() : LongestWaitMs;
-    loop_.Serve(std::clamp<std::int64_t>(wait, 0, LongestWaitMs));
-    RunDueTimers();
-    CommitHeldBackWrites();
-  }
+  for (;;) ServeEvents(LongestWaitMs);
 }
 
 TwipsSize PosixPlatform::OuterSize() {
@@ -182,7 +183,7 @@ std::int64_t PosixPlatform::UnixTimeMs() {
 }
 
 std::int64_t PosixPlatform::ElapsedMs() {
-  return NowMs();
+  return MonotonicMs();
 }
 
 std::wstring PosixPlatform::UpperCase(const std::wstring& text) {

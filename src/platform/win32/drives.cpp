@@ -17,16 +17,29 @@ DriveRoot AfterLastEntry(DWORD error) {
                                                                        : DriveRoot::Unreadable;
 }
 
-}  // namespace
-
-DriveRoot Win32Platform::ListDriveRoot(const std::wstring& drive) {
+// The listing itself, on a call's own thread: it may wait for the SMB client's timeouts.
+DriveRoot ListRoot(const std::string& pattern) {
   WIN32_FIND_DATAA entry{};
-  const FindHandle search(::FindFirstFileA((Narrow(drive) + ":\\*").c_str(), &entry));
+  const FindHandle search(::FindFirstFileA(pattern.c_str(), &entry));
   if (!search.valid()) return AfterLastEntry(::GetLastError());
   do {
     if (Counts(entry)) return DriveRoot::HasEntry;
   } while (::FindNextFileA(search.get(), &entry));
   return AfterLastEntry(::GetLastError());
+}
+
+}  // namespace
+
+DriveRoot Win32Platform::ListDriveRoot(const std::wstring& drive, std::int64_t deadlineMs) {
+  const std::optional<ShareCalls::Answer> answer =
+      RunShareCall(drive, deadlineMs, [pattern = Narrow(drive) + ":\\*"]() -> ShareCalls::Answer {
+        return {ListRoot(pattern), {}};
+      });
+  return answer ? answer->root : DriveRoot::NoAnswer;
+}
+
+std::uint32_t Win32Platform::NoAnswerError() {
+  return ERROR_SEM_TIMEOUT;
 }
 
 }  // namespace vt::win32

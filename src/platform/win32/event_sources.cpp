@@ -29,10 +29,10 @@ void EventSources::Serve(HANDLE event) {
   onReady();
 }
 
-void EventSources::WaitForMessageOrSource() {
+void EventSources::WaitForMessageOrSource(DWORD timeoutMs) {
   const DWORD count = static_cast<DWORD>(handles_.size());
   const DWORD woke =
-      ::MsgWaitForMultipleObjectsEx(count, handles_.empty() ? nullptr : handles_.data(), INFINITE,
+      ::MsgWaitForMultipleObjectsEx(count, handles_.empty() ? nullptr : handles_.data(), timeoutMs,
                                     QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   ThrowLastErrorIf(woke == WAIT_FAILED, L"MsgWaitForMultipleObjectsEx");
   // The wait has reset an auto-reset event it reports: that source is served now.

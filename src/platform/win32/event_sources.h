@@ -22,8 +22,9 @@ class EventSources {
   void Watch(HANDLE event, std::function<void()> onReady);
   void Unwatch(HANDLE event);
 
-  // Waits until a message comes or a source is signalled, and serves that source.
-  void WaitForMessageOrSource();
+  // Waits until a message comes or a source is signalled (at most `timeoutMs`), and
+  // serves that source.
+  void WaitForMessageOrSource(DWORD timeoutMs = INFINITE);
   // Serves every source that is signalled now, without waiting.
   void ServeSignalled();
 

@@ -1,6 +1,7 @@
 #include <vector>
 
 #include "platform/win32/win32_platform.h"
+#include "portable/secret_text.h"
 // after windows.h, which it needs
 #include <winnetwk.h>
 
@@ -38,13 +39,12 @@ std::wstring HolderOf(const std::wstring& drive) {
   return remote;
 }
 
-}  // namespace
-
 // The wide call: a password or user name the system code page cannot hold (a protected
 // password may hold any character) is handed over as it is, never with substitutes that
-// would be refused again and again until the account locks.
-SystemResult Win32Platform::ConnectShare(const std::wstring& drive, const std::wstring& share,
-                                         const std::wstring& user, const std::wstring& password) {
+// would be refused again and again until the account locks. Run on a call's own thread
+// (the provider's last error is that thread's too).
+SystemResult Connect(const std::wstring& drive, const std::wstring& share, const std::wstring& user,
+                     const std::wstring& password) {
   std::vector<wchar_t> localName = Buffer(drive + L":");
   std::vector<wchar_t> remoteName = Buffer(share);
   std::vector<wchar_t> comment = Buffer(ConnectionComment);
@@ -70,6 +70,23 @@ SystemResult Win32Platform::ConnectShare(const std::wstring& drive, const std::w
     if (!holder.empty()) failed.reason += L" " + drive + L": is connected to " + holder;
   }
   return failed;
+}
+
+}  // namespace
+
+SystemResult Win32Platform::ConnectShare(const std::wstring& drive, const std::wstring& share,
+                                         const std::wstring& user, const std::wstring& password,
+                                         std::int64_t deadlineMs) {
+  // The thread's copy of the password is wiped as soon as the call has it.
+  const std::optional<ShareCalls::Answer> answer = RunShareCall(
+      drive, deadlineMs,
+      [drive, share, user, password = std::wstring(password)]() mutable -> ShareCalls::Answer {
+        SystemResult result = Connect(drive, share, user, password);
+        Wipe(password);
+        return {DriveRoot::Unreadable, result};
+      });
+  if (!answer) return {NoAnswerError(), L"", FailureKind::NoAnswer};
+  return answer->result;
 }
 
 }  // namespace vt::win32

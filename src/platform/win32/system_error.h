@@ -69,10 +69,17 @@ struct FileTraits {
   static void Release(HANDLE file) { ::CloseHandle(file); }
 };
 
+struct KernelObjectTraits {
+  static HANDLE None() { return nullptr; }
+  static void Release(HANDLE object) { ::CloseHandle(object); }
+};
+
 // A search handle of FindFirstFileA.
 using FindHandle = Owner<FindTraits>;
 // A file the program opened.
 using File = Owner<FileTraits>;
+// An event or a thread the program created.
+using KernelObject = Owner<KernelObjectTraits>;
 // A brush the program created.
 using Brush = Owner<BrushTraits>;
 

@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/win32/event_sources.h"
 #include "platform/win32/network_watch.h"
+#include "platform/win32/share_calls.h"
 #include "platform/win32/system_error.h"
 
 namespace vt::win32 {
@@ -37,6 +38,10 @@ class Win32Platform final : public Platform {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   HWND ControlWindow(ControlId control) const;
   void OnPowerBroadcast(WPARAM event);
+  // A call that may reach a share's server (see ShareCalls), the window's messages and
+  // sources served while it runs.
+  std::optional<ShareCalls::Answer> RunShareCall(const std::wstring& drive, std::int64_t deadlineMs,
+                                                 std::function<ShareCalls::Answer()> work);
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
@@ -45,6 +50,7 @@ class Win32Platform final : public Platform {
   Brush background_;
   WindowEvents* events_ = nullptr;
   EventSources sources_;
+  ShareCalls shareCalls_{sources_};
   NetworkWatch network_;
   // Resumes are told once the program watches for them.
   bool watchingPower_ = false;

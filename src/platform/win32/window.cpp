@@ -200,6 +200,14 @@ void Win32Platform::DoEvents() {
   }
 }
 
+std::optional<ShareCalls::Answer> Win32Platform::RunShareCall(
+    const std::wstring& drive, std::int64_t deadlineMs, std::function<ShareCalls::Answer()> work) {
+  return shareCalls_.Run(drive, deadlineMs, std::move(work), [this](DWORD maxMs) {
+    sources_.WaitForMessageOrSource(maxMs);
+    DoEvents();
+  });
+}
+
 void Win32Platform::RunEventLoop() {
   for (;;) {
     sources_.WaitForMessageOrSource();
@@ -245,7 +253,11 @@ WindowHandle Win32Platform::FindWindowByTitle(const std::wstring& title) {
 
 void Win32Platform::EndProcess() {
   if (eventSource_ != nullptr) ::DeregisterEventSource(eventSource_);
-  ::ExitProcess(errorReported_ ? 1 : 0);
+  const UINT status = errorReported_ ? 1 : 0;
+  // A thread still waiting for a server that stopped answering must not hold up the
+  // end: ExitProcess would run every DLL's detach beside it.
+  if (shareCalls_.AnyOutstanding()) ::TerminateProcess(::GetCurrentProcess(), status);
+  ::ExitProcess(status);
 }
 
 void Win32Platform::ReportUncaughtError(const std::wstring& message) {

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# The Windows build under Wine with K: on a mount whose server never answers (a FUSE
+# file system of the tests' own): the window answers while the listing waits, the
+# status file follows at the deadline, and the program ends when the watched window
+# goes away. Skips (77), saying why, where FUSE cannot be mounted. (Not in run_e2e.sh's
+# network namespace: a FUSE mount needs the machine's own.)
+#
+#   hung_share_wine_test.sh WINDOWS_BUILD_DIR STATION_DIR
+set -uo pipefail
+build=$(cd "$1" && pwd)
+station=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+for file in VoduTavisto.exe e2e/e2e_driver.exe; do
+  [ -f "$build/$file" ] || { echo "missing $build/$file"; exit 1; }
+done
+# shellcheck source=../host/silent_mount.sh
+. "$here/../host/silent_mount.sh"
+problem=$(silent_mount_problem)
+[ -z "$problem" ] || { echo "skipped: $problem"; exit 77; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vodu-hung.XXXXXX")
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+export WINEPREFIX=$work/prefix
+# shellcheck source=wine_harness.sh
+. "$here/wine_harness.sh"
+holder=""
+program_pid=""
+cleanup() {
+  stop_silent_mount
+  wineserver -k 2>/dev/null
+  kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+start_virtual_display
+drive() {
+  timeout 60 wine 'C:\app\e2e_driver.exe' "$@" 2>/dev/null | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+echo "scenario: K: on a server that never answers"
+mkdir -p "$WINEPREFIX"
+timeout 180 wineboot -i > "$work/boot.log" 2>&1
+timeout 60 wineserver -w
+add_sample_station "$station" "$WINEPREFIX"
+mkdir -p "$WINEPREFIX/drive_c/app"
+cp "$build/VoduTavisto.exe" "$build/e2e/e2e_driver.exe" "$WINEPREFIX/drive_c/app/"
+documentation=$WINEPREFIX/drive_c/Zembrik/Documentation
+sed -i 's/^\[Tavisto\]\r$/[Tavisto]\r\nShareTimeoutSeconds=8\r/' "$documentation/Documentation_Customer.cfg"
+printf '[Project]\r\nNumberOfMachines=2\r\nVWStudio=True\r\n' > "$WINEPREFIX/drive_c/Zembrik/Parameter/Program.ini"
+mount=$WINEPREFIX/dosdevices/unc/fileserver/docu
+rm -rf "$mount" && mkdir "$mount"
+start_silent_mount "$mount" "$work/fs.log" > "$work/mount.txt" || {
+  echo "skipped: $(cat "$work/mount.txt")"
+  exit 77
+}
+
+# The visualisation's window, for 20 s; the program watches it.
+drive hold-window DERuvezo 20 > /dev/null &
+holder=$!
+drive wait-window DERuvezo 30 || fail "no DERuvezo window"
+wine 'C:\app\VoduTavisto.exe' > "$work/program.log" 2>&1 &
+program_pid=$!
+drive wait-line 'Checking: \\fileserver\docu' 30 || fail "no check of the silent share"
+started=$(date +%s)
+# While the listing waits for the silent server, the window answers, again and again.
+for _ in 1 2 3; do
+  drive answers || fail "the window did not answer while the listing waited"
+  sleep 1
+done
+drive wait-line "Checking ready" 30 || fail "the check did not end"
+took=$(($(date +%s) - started))
+[ "$took" -ge 6 ] && [ "$took" -le 14 ] || fail "the check ended after $took s, its deadline 8 s"
+items=$(drive items)
+case "$items" in
+  *'  error 121: no answer from \\fileserver\docu within 8 s'*) ;;
+  *) fail "no reason line: $items" ;;
+esac
+expect_eq "status file" "$(tr -d '\r' < "$documentation/Documentation_Tavisto.ini")" '[Machine1]
+NetOK1=false
+NetOK2=false
+NetOK4=false
+[Machine2]
+NetOK1=false
+NetOK2=false'
+
+# The visualisation's window goes; the program ends at the next poll, its listing still
+# waiting: its window's thread is gone at once. (The kernel keeps the thread that reads
+# the silent mount, and with it the process and, under Wine, its window, until the
+# connection is aborted; Windows ends such a process whole.)
+wait "$holder"
+ended=""
+for _ in $(seq 1 100); do
+  state=$(awk '{ print $3 }' "/proc/$program_pid/task/$program_pid/stat" 2>/dev/null)
+  case "$state" in "" | Z) ended=yes; break ;; esac
+  sleep 0.1
+done
+[ -n "$ended" ] || fail "the program still ran 10 s after DERuvezo went (state $state)"
+stop_silent_mount
+status=running
+for _ in $(seq 1 100); do
+  kill -0 "$program_pid" 2>/dev/null || { wait "$program_pid"; status=$?; break; }
+  sleep 0.1
+done
+expect_eq "exit status" "$status" 0
+drive wait-gone "Vodu Tavisto" 10 || fail "the program's window stayed after it ended"
+count_scenario || { echo "    program output:"; sed 's/^/      /' "$work/program.log" | head -20; }
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
