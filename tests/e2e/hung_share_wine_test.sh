@@ -90,13 +90,8 @@ NetOK2=false'
 # the silent mount, and with it the process and, under Wine, its window, until the
 # connection is aborted; Windows ends such a process whole.)
 wait "$holder"
-ended=""
-for _ in $(seq 1 100); do
-  state=$(awk '{ print $3 }' "/proc/$program_pid/task/$program_pid/stat" 2>/dev/null)
-  case "$state" in "" | Z) ended=yes; break ;; esac
-  sleep 0.1
-done
-[ -n "$ended" ] || fail "the program still ran 10 s after DERuvezo went (state $state)"
+main_thread_gone "$program_pid" 10 ||
+  fail "the program still ran 10 s after DERuvezo went (state $main_thread_state)"
 stop_silent_mount
 status=running
 for _ in $(seq 1 100); do

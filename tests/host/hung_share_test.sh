@@ -67,13 +67,8 @@ expected_status=$'[Machine1]\r\nNetOK1=false\r\nNetOK2=true\r\nNetOK4=false\r\n[
 # the file system answers or its connection is aborted (the process stays a zombie
 # meanwhile); the program's own thread is gone within a second.
 kill -TERM "$pid"
-ended=""
-for _ in $(seq 1 10); do
-  state=$(awk '{ print $3 }' "/proc/$pid/task/$pid/stat" 2>/dev/null)
-  case "$state" in "" | Z) ended=yes; break ;; esac
-  sleep 0.1
-done
-[ -n "$ended" ] || fail "the program's thread still runs a second after SIGTERM (state $state)"
+main_thread_gone "$pid" 1 ||
+  fail "the program's thread still runs a second after SIGTERM (state $main_thread_state)"
 stop_silent_mount
 status=0
 wait "$pid" || status=$?

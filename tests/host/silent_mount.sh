@@ -1,7 +1,8 @@
 # A mount whose server never answers (silent_fs.py), for the tests that source this:
 # start_silent_mount MOUNTPOINT LOG mounts it (or says why not, and fails);
 # stop_silent_mount stops the file system by its process id and aborts its
-# connection, so no process is left waiting on it.
+# connection, so no process is left waiting on it; main_thread_gone waits for a
+# process's own thread to end while another of its threads may still wait on the mount.
 
 silent_mount=""
 silent_fs_pid=""
@@ -44,4 +45,15 @@ stop_silent_mount() {
   fi
   silent_mount=""
   silent_fs_pid=""
+}
+
+# Whether the main thread of process PID has ended within SECONDS: gone, or a zombie
+# whose other thread the kernel keeps waiting on the mount. Sets `main_thread_state`.
+main_thread_gone() {  # PID SECONDS
+  for _ in $(seq 1 $(($2 * 10))); do
+    main_thread_state=$(awk '{ print $3 }' "/proc/$1/task/$1/stat" 2>/dev/null)
+    case "$main_thread_state" in "" | Z) return 0 ;; esac
+    sleep 0.1
+  done
+  return 1
 }

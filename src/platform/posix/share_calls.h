@@ -15,16 +15,13 @@
 
 #include "platform/platform.h"
 #include "platform/posix/event_loop.h"
+#include "platform/share_call_answer.h"
 
 namespace vt::posix {
 
 class ShareCalls {
  public:
-  // What a call answers: a listing its root, a connect its result.
-  struct Answer {
-    DriveRoot root = DriveRoot::Unreadable;
-    SystemResult result;
-  };
+  using Answer = ShareCallAnswer;
 
   explicit ShareCalls(EventLoop& loop) : loop_(loop) {}
 

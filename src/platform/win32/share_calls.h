@@ -19,17 +19,14 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/share_call_answer.h"
 #include "platform/win32/event_sources.h"
 
 namespace vt::win32 {
 
 class ShareCalls {
  public:
-  // What a call answers: a listing its root, a connect its result.
-  struct Answer {
-    DriveRoot root = DriveRoot::Unreadable;
-    SystemResult result;
-  };
+  using Answer = ShareCallAnswer;
 
   explicit ShareCalls(EventSources& sources) : sources_(sources) {}
 
