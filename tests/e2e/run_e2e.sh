@@ -38,6 +38,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vodu-e2e.XXXXXX")
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs in a fresh prefix.
 base_overrides="mscoree,mshtml="
+app_files=("$exe" "$driver" "$faults")
 
 # shellcheck source=wine_harness.sh
 . "$(dirname "$0")/wine_harness.sh"
@@ -53,77 +54,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-expect_contains() {  # what, text, part
-  case "$2" in *"$3"*) ;; *) fail "$1: [$3] not in [$2]" ;; esac
-}
-
-# A fresh prefix with the sample station: drive_c/Zembrik, the shares under
-# dosdevices/unc, K: on \\fileserver\docu, and the program in C:\app.
-new_prefix() {
-  prefix=$work/$1
-  mkdir -p "$prefix"
-  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$base_overrides timeout 180 wineboot -i > "$prefix.boot.log" 2>&1
-  WINEPREFIX="$prefix" timeout 60 wineserver -w
-  add_sample_station "$station" "$prefix"
-  mkdir -p "$prefix/drive_c/app"
-  cp "$exe" "$driver" "$faults" "$prefix/drive_c/app/"
-}
-
-overrides=$base_overrides
-use_mpr_double() {
-  cp "$double" "$prefix/drive_c/app/"
-  overrides="$base_overrides;mpr=n,b"
-}
-
-start_program() {  # [EXE], the product by default
-  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$overrides wine "C:\\app\\${1:-VoduTavisto.exe}" \
-    > "$prefix.program.log" 2>&1 &
-  program_pid=$!
-}
-
-# The driver, with a time limit of its own; its output without carriage returns.
-drive() {
-  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$base_overrides timeout 60 wine 'C:\app\e2e_driver.exe' "$@" \
-    2>/dev/null | tr -d '\r'
-  return "${PIPESTATUS[0]}"
-}
-
-# Waits at most SECONDS for the program to end; sets `ended` to its exit status, or to
-# "running". (Not in a subshell: only this shell can wait for its child.)
-wait_program() {
-  local seconds=$1
-  ended=running
-  for _ in $(seq 1 $((seconds * 10))); do
-    if ! kill -0 "$program_pid" 2>/dev/null; then
-      wait "$program_pid"
-      ended=$?
-      return
-    fi
-    sleep 0.1
-  done
-}
-
-# The text of the program's message box, once it shows (15 s at most).
-wait_message_box() {
-  local text
-  for _ in $(seq 1 30); do
-    text=$(drive message-box) && { echo "$text"; return 0; }
-    sleep 0.5
-  done
-  return 1
-}
-
-status_file() { tr -d '\r' < "$prefix/drive_c/Zembrik/Documentation/Documentation_Tavisto.ini" 2>/dev/null; }
-
-end_scenario() {
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
-  WINEPREFIX="$prefix" timeout 30 wineserver -w 2>/dev/null
-  count_scenario || { echo "    program output:"; sed 's/^/      /' "$prefix.program.log" | head -20; }
-  rm -rf "$prefix" "$prefix".*.log
-  prefix=""
-  overrides=$base_overrides
-}
-
 echo "scenario: the window, its 50 lines and the first check"
 new_prefix first
 start_program
@@ -131,21 +61,8 @@ drive wait-window "Vodu Tavisto" 30 || fail "no window titled Vodu Tavisto"
 drive wait-line "Checking ready" 30 || fail "no first check"
 items=$(drive items)
 expect_eq "list items" "$(head -n 1 <<< "$items")" "50 items"
-lines=$(tail -n +2 <<< "$items" | grep -v '^$' | sed -E 's/^[^ ]+( [AP]M)? //')
-# Wine's router answers 1222 to every connect; the reason line gives the system's text,
-# which is Wine's own here (Windows says "The network is not present or not started.").
-reason='  error 1222: No network.'
-expect_eq "log lines" "$lines" "Checking ready 2 faults
-$reason
-Fault by generate: \\\\oldserver\\backup
-Generate: \\\\oldserver\\backup
-Checking: \\\\oldserver\\backup
-$reason
-Fault by generate: \\\\fileserver\\archive
-Generate: \\\\fileserver\\archive
-Checking: \\\\fileserver\\archive
-Checking: \\\\fileserver\\docu
-Initialisize"
+lines=$(list_lines <<< "$items")
+expect_eq "log lines" "$lines" "$sample_first_lines"
 # The same lines, oldest first and dated, in the log file the station configures.
 log_lines=$(tr -d '\r' < "$prefix/drive_c/Zembrik/Documentation/Tavisto.log" | head -n 11)
 expect_eq "log file" "$(sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} //' <<< "$log_lines")" \
@@ -379,13 +296,6 @@ near "list top" "$list_top" 150
 near "list width" "$list_width" $(( width - 240 ))
 near "list height" "$list_height" $(( height - 150 - button_height - 450 ))
 end_scenario
-
-# The customer file of a scenario in which only what the scenario does starts an early
-# check: the ordinary schedule an hour, no retries after faults.
-quiet_schedule() {
-  sed -i 's/^UpdateInterval=.*/UpdateInterval=60\r/; s/^RetryAfterFaultSeconds=.*/RetryAfterFaultSeconds=0\r/' \
-    "$prefix/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
-}
 
 echo "scenario: a resume from sleep gives a check within seconds"
 new_prefix resume

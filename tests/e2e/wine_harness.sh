@@ -1,6 +1,8 @@
 # What the Wine scenarios share, sourced by each test script: the virtual display, the
-# sample station in a prefix, and the bookkeeping of scenarios. The script sets `work`
-# (a folder of its own) first.
+# sample station in a prefix, the bookkeeping of scenarios, and scenarios in fresh
+# prefixes. The script sets `work` (a folder of its own) first; for fresh prefixes also
+# `station`, `base_overrides`, `app_files` (what goes to C:\app) and `double` (the
+# mpr.dll stand-in).
 
 # The virtual display, on a free number that Xvfb chooses itself; sets DISPLAY and
 # xvfb_pid.
@@ -30,6 +32,24 @@ NetOK4=false
 NetOK1=true
 NetOK2=false'
 
+# The window's lines after that check, newest first: Wine's router answers 1222 to every
+# connect; the reason line gives the system's text, which is Wine's own here (Windows
+# says "The network is not present or not started.").
+sample_first_lines='Checking ready 2 faults
+  error 1222: No network.
+Fault by generate: \\oldserver\backup
+Generate: \\oldserver\backup
+Checking: \\oldserver\backup
+  error 1222: No network.
+Fault by generate: \\fileserver\archive
+Generate: \\fileserver\archive
+Checking: \\fileserver\archive
+Checking: \\fileserver\docu
+Initialisize'
+
+# The driver's `items` output (a count, then the lines with their time) as bare lines.
+list_lines() { tail -n +2 | grep -v '^$' | sed -E 's/^[^ ]+( [AP]M)? //'; }
+
 passed=0
 failed=0
 scenario_ok=1
@@ -52,4 +72,83 @@ count_scenario() {
     failed=$((failed + 1))
     return 1
   fi
+}
+expect_contains() {  # what, text, part
+  case "$2" in *"$3"*) ;; *) fail "$1: [$3] not in [$2]" ;; esac
+}
+
+# A fresh prefix with the sample station: drive_c/Zembrik, the shares under
+# dosdevices/unc, K: on \\fileserver\docu, and the app files in C:\app.
+new_prefix() {
+  prefix=$work/$1
+  mkdir -p "$prefix"
+  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$base_overrides timeout 180 wineboot -i > "$prefix.boot.log" 2>&1
+  WINEPREFIX="$prefix" timeout 60 wineserver -w
+  add_sample_station "$station" "$prefix"
+  mkdir -p "$prefix/drive_c/app"
+  cp "${app_files[@]}" "$prefix/drive_c/app/"
+}
+
+overrides=${base_overrides:-}
+use_mpr_double() {
+  cp "$double" "$prefix/drive_c/app/"
+  overrides="$base_overrides;mpr=n,b"
+}
+
+# The customer file of a scenario in which only what the scenario does starts an early
+# check: the ordinary schedule an hour, no retries after faults.
+quiet_schedule() {
+  sed -i 's/^UpdateInterval=.*/UpdateInterval=60\r/; s/^RetryAfterFaultSeconds=.*/RetryAfterFaultSeconds=0\r/' \
+    "$prefix/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
+}
+
+# The program under test, started by `program_loader` (wine unless the script says).
+start_program() {  # [EXE], the product by default
+  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$overrides "${program_loader:-wine}" "C:\\app\\${1:-VoduTavisto.exe}" \
+    > "$prefix.program.log" 2>&1 &
+  program_pid=$!
+}
+
+# The driver, with a time limit of its own (drive_time_limit, 60 s unless the script
+# says); its output without carriage returns.
+drive() {
+  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$base_overrides timeout "${drive_time_limit:-60}" \
+    wine 'C:\app\e2e_driver.exe' "$@" 2>/dev/null | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+# Waits at most SECONDS for the program to end; sets `ended` to its exit status, or to
+# "running". (Not in a subshell: only this shell can wait for its child.)
+wait_program() {
+  local seconds=$1
+  ended=running
+  for _ in $(seq 1 $((seconds * 10))); do
+    if ! kill -0 "$program_pid" 2>/dev/null; then
+      wait "$program_pid"
+      ended=$?
+      return
+    fi
+    sleep 0.1
+  done
+}
+
+# The text of the program's message box, once it shows (15 s at most).
+wait_message_box() {
+  local text
+  for _ in $(seq 1 30); do
+    text=$(drive message-box) && { echo "$text"; return 0; }
+    sleep 0.5
+  done
+  return 1
+}
+
+status_file() { tr -d '\r' < "$prefix/drive_c/Zembrik/Documentation/Documentation_Tavisto.ini" 2>/dev/null; }
+
+end_scenario() {
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+  WINEPREFIX="$prefix" timeout 30 wineserver -w 2>/dev/null
+  count_scenario || { echo "    program output:"; sed 's/^/      /' "$prefix.program.log" | head -20; }
+  rm -rf "$prefix" "$prefix".*.log
+  prefix=""
+  overrides=$base_overrides
 }
