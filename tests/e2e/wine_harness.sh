@@ -32,6 +32,15 @@ NetOK4=false
 NetOK1=true
 NetOK2=false'
 
+# The status file when every share could be connected (through the mpr.dll stand-in).
+sample_connected_status='[Machine1]
+NetOK1=true
+NetOK2=true
+NetOK4=true
+[Machine2]
+NetOK1=true
+NetOK2=true'
+
 # The window's lines after that check, newest first: Wine's router answers 1222 to every
 # connect; the reason line gives the system's text, which is Wine's own here (Windows
 # says "The network is not present or not started.").
