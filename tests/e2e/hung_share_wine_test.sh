@@ -21,6 +21,8 @@ problem=$(silent_mount_problem)
 work=$(mktemp -d "${TMPDIR:-/tmp}/vodu-hung.XXXXXX")
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 export WINEPREFIX=$work/prefix
+base_overrides=$WINEDLLOVERRIDES
+app_files=("$build/VoduTavisto.exe" "$build/e2e/e2e_driver.exe")
 # shellcheck source=wine_harness.sh
 . "$here/wine_harness.sh"
 holder=""
@@ -34,18 +36,9 @@ cleanup() {
 }
 trap cleanup EXIT
 start_virtual_display
-drive() {
-  timeout 60 wine 'C:\app\e2e_driver.exe' "$@" 2>/dev/null | tr -d '\r'
-  return "${PIPESTATUS[0]}"
-}
 
 echo "scenario: K: on a server that never answers"
-mkdir -p "$WINEPREFIX"
-timeout 180 wineboot -i > "$work/boot.log" 2>&1
-timeout 60 wineserver -w
-add_sample_station "$station" "$WINEPREFIX"
-mkdir -p "$WINEPREFIX/drive_c/app"
-cp "$build/VoduTavisto.exe" "$build/e2e/e2e_driver.exe" "$WINEPREFIX/drive_c/app/"
+new_prefix prefix  # the prefix named by WINEPREFIX
 documentation=$WINEPREFIX/drive_c/Zembrik/Documentation
 sed -i 's/^\[Tavisto\]\r$/[Tavisto]\r\nShareTimeoutSeconds=8\r/' "$documentation/Documentation_Customer.cfg"
 printf '[Project]\r\nNumberOfMachines=2\r\nVWStudio=True\r\n' > "$WINEPREFIX/drive_c/Zembrik/Parameter/Program.ini"
@@ -60,8 +53,7 @@ start_silent_mount "$mount" "$work/fs.log" > "$work/mount.txt" || {
 drive hold-window DERuvezo 20 > /dev/null &
 holder=$!
 drive wait-window DERuvezo 30 || fail "no DERuvezo window"
-wine 'C:\app\VoduTavisto.exe' > "$work/program.log" 2>&1 &
-program_pid=$!
+start_program
 drive wait-line 'Checking: \\fileserver\docu' 30 || fail "no check of the silent share"
 started=$(date +%s)
 # While the listing waits for the silent server, the window answers, again and again.
@@ -100,6 +92,6 @@ for _ in $(seq 1 100); do
 done
 expect_eq "exit status" "$status" 0
 drive wait-gone "Vodu Tavisto" 10 || fail "the program's window stayed after it ended"
-count_scenario || { echo "    program output:"; sed 's/^/      /' "$work/program.log" | head -20; }
+count_scenario || { echo "    program output:"; sed 's/^/      /' "$prefix.program.log" | head -20; }
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
