@@ -2,7 +2,8 @@
 // WNetAddConnection2A and WNetAddConnection2W record what they were given in the file
 // named by VODU_MPR_RECORD, one line a call beginning with "A" or "W" (texts in UTF-8,
 // an empty text as "", none as (null)), wait VODU_MPR_DELAY_MS milliseconds, and report
-// success.
+// success. While the file named by VODU_MPR_NO_NETWORK exists they answer as Wine's own
+// router does here, ERROR_NO_NETWORK, and record nothing.
 #include <windows.h>
 #include <winnetwk.h>
 
@@ -28,6 +29,9 @@ std::string Shown(const wchar_t* text) {
 
 template <typename Resource, typename Text>
 DWORD Record(const char* call, Resource* resource, Text password, Text user, DWORD flags) {
+  if (const char* marker = std::getenv("VODU_MPR_NO_NETWORK")) {
+    if (::GetFileAttributesA(marker) != INVALID_FILE_ATTRIBUTES) return ERROR_NO_NETWORK;
+  }
   if (const char* path = std::getenv("VODU_MPR_RECORD")) {
     if (std::FILE* record = std::fopen(path, "a")) {
       std::fprintf(record,

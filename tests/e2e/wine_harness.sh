@@ -86,13 +86,48 @@ expect_contains() {  # what, text, part
   case "$2" in *"$3"*) ;; *) fail "$1: [$3] not in [$2]" ;; esac
 }
 
+# The booted prefix that every scenario starts from: made once, under the build folder,
+# and made afresh when the installed Wine changes. Test scripts that run side by side
+# take turns through a lock, so only one of them boots it. A boot that fails ends the
+# script with its log. Sets `template`.
+wine_template_root=${VODU_WINE_TEMPLATE:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/build/wine-template}
+prepare_template() {
+  local version lock status
+  version=$(dpkg-query -W -f '${Version}' wine64 2>/dev/null || wine --version)
+  mkdir -p "$wine_template_root"
+  exec {lock}> "$wine_template_root/lock"
+  flock "$lock"
+  if [ "$(cat "$wine_template_root/ready" 2>/dev/null)" != "$version" ]; then
+    rm -rf "$wine_template_root/prefix" "$wine_template_root/ready"
+    mkdir -p "$wine_template_root/prefix"
+    # No Mono or Gecko installer dialogs, no menu entries on the machine.
+    WINEPREFIX="$wine_template_root/prefix" WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" \
+      timeout 180 wineboot -i > "$wine_template_root/boot.log" 2>&1
+    status=$?
+    WINEPREFIX="$wine_template_root/prefix" timeout 60 wineserver -w
+    if [ "$status" -ne 0 ] || [ ! -s "$wine_template_root/prefix/system.reg" ]; then
+      echo "FAIL: the Wine prefix did not boot (wineboot exited $status):"
+      sed 's/^/  /' "$wine_template_root/boot.log" | tail -n 40
+      exec {lock}>&-
+      exit 1
+    fi
+    echo "$version" > "$wine_template_root/ready"
+  fi
+  exec {lock}>&-
+  template=$wine_template_root/prefix
+}
+
+# A copy of the booted prefix at PATH.
+copy_template() {  # PATH
+  [ -n "${template:-}" ] || prepare_template
+  cp -a --reflink=auto "$template" "$1"
+}
+
 # A fresh prefix with the sample station: drive_c/Zembrik, the shares under
 # dosdevices/unc, K: on \\fileserver\docu, and the app files in C:\app.
 new_prefix() {
   prefix=$work/$1
-  mkdir -p "$prefix"
-  WINEPREFIX="$prefix" WINEDLLOVERRIDES=$base_overrides timeout 180 wineboot -i > "$prefix.boot.log" 2>&1
-  WINEPREFIX="$prefix" timeout 60 wineserver -w
+  copy_template "$prefix"
   add_sample_station "$station" "$prefix"
   mkdir -p "$prefix/drive_c/app"
   cp "${app_files[@]}" "$prefix/drive_c/app/"

@@ -44,9 +44,7 @@ done
 
 new_prefix() {
   export WINEPREFIX=$work/prefix-$1
-  mkdir -p "$WINEPREFIX"
-  timeout 180 wineboot -i > "$WINEPREFIX.boot.log" 2>&1
-  timeout 60 wineserver -w
+  copy_template "$WINEPREFIX"
   cp "$work"/*.msi "$WINEPREFIX/drive_c/"
 }
 end_scenario() {

@@ -139,8 +139,7 @@ check "the signed exe differs from the unsigned one" bash -c "! cmp -s '$work/si
 runs_under_wine() {
   export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
   start_virtual_display
-  timeout 180 wineboot -i > /dev/null 2>&1
-  timeout 60 wineserver -w
+  copy_template "$WINEPREFIX"
   add_sample_station "$root/examples/station" "$WINEPREFIX"
   cp "$work/signed/x64/VoduTavisto.exe" "$WINEPREFIX/drive_c/"
   wine 'C:\VoduTavisto.exe' > /dev/null 2>&1 &
