@@ -1,15 +1,95 @@
 // The program on a POSIX host: drives and shares under $WINEPREFIX/dosdevices, the log
-// on standard output, SIGINT, SIGTERM and SIGHUP as the window's teardown.
+// on standard output, SIGINT, SIGTERM and SIGHUP as the window's teardown. With
+// --check it checks a station's files instead (check/check_command.h).
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "app/main_window.h"
+#include "check/check_command.h"
 #include "platform/error.h"
+#include "platform/posix/file_reading.h"
 #include "platform/posix/log_output.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/process.h"
+#include "platform/posix/system_error.h"
+#include "portable/codepage.h"
+#include "portable/utf8.h"
 
-int main() {
-  using namespace vt::posix;
+namespace {
+
+using namespace vt::posix;
+
+// Names on the host are 8-bit and taken byte for byte, as the program takes them.
+std::wstring Wide(const char* text) {
+  return vt::DecodeCp1252(text);
+}
+
+vt::FileContent ReadHostFile(const std::string& path) {
+  vt::FileContent content;
+  content.shownAs = Wide(path.c_str());
+  if (path.empty()) return content;
+  const FileRead read = ReadWholeFile(path, false);
+  content.exists = read.exists;
+  if (read.exists && read.error != 0) content.failure = ErrnoResult(read.error);
+  content.bytes = read.bytes;
+  return content;
+}
+
+int Check(const std::vector<std::wstring>& arguments) {
+  const std::string prefix = DefaultWinePrefix();
+  PosixPlatform platform(prefix, false);
+  vt::CheckFrontEnd frontEnd{
+      platform,
+      [&prefix](const std::wstring& path) {
+        return ReadHostFile(MapWindowsPath(prefix, path).value_or(std::string()));
+      },
+      [](const std::wstring& path) { return ReadHostFile(MapHostPath(path)); },
+      [](const std::wstring& path, bool& isFolder) {
+        struct stat info {};
+        if (::stat(MapHostPath(path).c_str(), &info) != 0) return false;
+        isFolder = S_ISDIR(info.st_mode);
+        return true;
+      },
+      // Standard output is UTF-8, as a terminal, a journal or a CI log reads it.
+      [](const std::wstring& line) {
+        const std::string text = vt::EncodeUtf8(line) + "\n";
+        if (::write(STDOUT_FILENO, text.data(), text.size()) < 0) return;
+      },
+      L"vodu-tavisto --check"};
+  return vt::RunCheckCommand(frontEnd, arguments);
+}
+
+// A command line the program does not understand: exit status 2, as the check's.
+int BadCommandLine(const std::string& problem) {
+  SayOnStandardError(problem + " (vodu-tavisto --help says more)");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
   OpenStandardDescriptors();
+  if (argc > 1) {
+    if (std::strcmp(argv[1], "--check") == 0) {
+      std::vector<std::wstring> arguments;
+      for (int i = 2; i < argc; ++i) arguments.push_back(Wide(argv[i]));
+      return Check(arguments);
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+      const std::string help =
+          "Usage: vodu-tavisto            keeps the station's shares connected (see "
+          "vodu-tavisto(8))\n"
+          "       vodu-tavisto --check [--show] [PATH...]\n";
+      if (::write(STDOUT_FILENO, help.data(), help.size()) < 0) return 1;
+      return 0;
+    }
+    return BadCommandLine(std::string("vodu-tavisto: unknown option ") + argv[1]);
+  }
   try {
     InstallTeardownSignals();
   } catch (const vt::ProgramError& error) {

@@ -257,6 +257,13 @@ class Platform {
   virtual SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
                                     const std::wstring& user, const std::wstring& password,
                                     std::int64_t deadlineMs) = 0;
+
+  // --- what a check of the station asks ------------------------------------
+  // Whether a file can be made in `folder`: tried, and nothing left behind.
+  virtual SystemResult ProbeFolderWritable(const std::wstring& folder) = 0;
+  // Whether `drive` (a letter) is a disk of this station rather than a network drive
+  // (a connect to it would fail with "The local device name is already in use").
+  virtual bool IsLocalDisk(const std::wstring& drive) = 0;
 };
 
 }  // namespace vt

@@ -48,3 +48,5 @@ SystemResult WriteEventLogEntry(EventType type, std::uint32_t eventId,
 SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
                           const std::wstring& user, const std::wstring& password,
                           std::int64_t deadlineMs) override;
+SystemResult ProbeFolderWritable(const std::wstring& folder) override;
+bool IsLocalDisk(const std::wstring& drive) override;

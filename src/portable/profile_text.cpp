@@ -213,15 +213,26 @@ bool ProfileDocument::Set(const std::wstring& rawSection, const std::wstring& ra
 
 std::vector<std::pair<std::wstring, std::wstring>> ProfileDocument::Keys() const {
   std::vector<std::pair<std::wstring, std::wstring>> keys;
-  std::optional<std::wstring> section;
-  for (const Line& line : lines_) {
-    if (const std::optional<std::wstring> name = SectionName(line.text)) {
-      section = name;
-    } else if (const std::optional<KeyLine> key = KeyOf(line.text); key && section) {
-      keys.emplace_back(*section, key->key);
-    }
+  for (const Entry& entry : Entries()) {
+    if (entry.key) keys.emplace_back(entry.section, *entry.key);
   }
   return keys;
+}
+
+std::vector<ProfileDocument::Entry> ProfileDocument::Entries() const {
+  std::vector<Entry> entries;
+  std::optional<std::wstring> section;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const std::wstring& text = lines_[i].text;
+    if (const std::optional<std::wstring> name = SectionName(text)) {
+      section = name;
+      entries.push_back({i + 1, *name, std::nullopt, {}});
+    } else if (const std::optional<KeyLine> key = KeyOf(text); key && section) {
+      entries.push_back(
+          {i + 1, *section, key->key, Unquoted(Trimmed(text.substr(key->equals + 1)))});
+    }
+  }
+  return entries;
 }
 
 std::wstring ProfileDocument::Text() const {

@@ -59,6 +59,16 @@ class ProfileDocument {
   // The section and key names of every key line that a read can reach, in file order.
   std::vector<std::pair<std::wstring, std::wstring>> Keys() const;
 
+  // Every section header and every key line in a section, in file order, with its line
+  // number: what a checker needs beside the reads (where a key stands, keys given twice).
+  struct Entry {
+    std::size_t line = 0;             // from 1
+    std::wstring section;             // as written, without the blanks around it
+    std::optional<std::wstring> key;  // none on a section header
+    std::wstring value;               // as a read of the key gives it, were it the first
+  };
+  std::vector<Entry> Entries() const;
+
   std::wstring Text() const;
   ProfileEncoding Encoding() const { return encoding_; }
 

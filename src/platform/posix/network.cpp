@@ -87,4 +87,13 @@ SystemResult PosixPlatform::ConnectShare(const std::wstring& drive, const std::w
   return answer->result;
 }
 
+// A drive that is there and not a link into dosdevices/unc is a folder of this host.
+bool PosixPlatform::IsLocalDisk(const std::wstring& drive) {
+  if (!IsDriveLetter(drive)) return false;
+  const std::string link = HostPathOf(drive + L":");
+  struct stat info {};
+  if (link.empty() || ::lstat(link.c_str(), &info) != 0) return false;
+  return HolderOf(link).compare(0, 2, L"\\\\") != 0;
+}
+
 }  // namespace vt::posix

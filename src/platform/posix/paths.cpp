@@ -94,6 +94,24 @@ std::optional<std::string> MapWindowsPath(const std::string& prefix, const std::
   return host;
 }
 
+std::string MapHostPath(const std::wstring& path) {
+  const std::string bytes = EncodeCp1252(path);
+  // "" stands for the root: Child() puts the "/" before each name.
+  std::string host = !bytes.empty() && bytes[0] == '/' ? "" : ".";
+  std::string part;
+  for (std::size_t i = 0; i <= bytes.size(); ++i) {
+    if (i < bytes.size() && bytes[i] != '/' && bytes[i] != '\\') {
+      part.push_back(bytes[i]);
+    } else if (!part.empty()) {
+      host = Child(host, part);
+      part.clear();
+    }
+  }
+  if (host.empty()) return "/";
+  // A relative path stays relative as it was written, without the "./" of its walk.
+  return host.compare(0, 2, "./") == 0 && bytes.compare(0, 2, "./") != 0 ? host.substr(2) : host;
+}
+
 std::string DefaultWinePrefix() {
   if (const char* prefix = std::getenv("WINEPREFIX"); prefix != nullptr && *prefix != '\0') {
     return prefix;

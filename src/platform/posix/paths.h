@@ -12,6 +12,11 @@ namespace vt::posix {
 // is neither a drive path nor a UNC path.
 std::optional<std::string> MapWindowsPath(const std::string& prefix, const std::wstring& path);
 
+// A path of this host whose components may be separated by "\" as well as "/", each
+// matched without regard to letter case as above: the files of a station checked away
+// from it ("stations/a\Parameter\Program.ini").
+std::string MapHostPath(const std::wstring& path);
+
 // The Wine prefix: $WINEPREFIX, or ~/.wine.
 std::string DefaultWinePrefix();
 

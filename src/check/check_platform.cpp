@@ -1,0 +1,195 @@
+#include "check/check_platform.h"
+
+#include "platform/error.h"
+#include "portable/case_fold.h"
+
+namespace vt {
+
+namespace {
+
+// A check makes no window, writes nothing and reaches no share: the loading code never
+// asks for these, and a change that made it ask would be stopped here.
+[[noreturn]] void NotInACheck(const wchar_t* operation) {
+  throw ProgramError(L"Not in a check", operation);
+}
+
+SystemResult NothingWritten() {
+  return {5, L"A check writes nothing.", FailureKind::Other};
+}
+
+std::pair<std::wstring, std::wstring> NameKey(const std::wstring& section,
+                                              const std::wstring& key) {
+  return {UpperCaseText(section), UpperCaseText(key)};
+}
+
+}  // namespace
+
+CheckPlatform::CheckPlatform(Platform& host, FileReader reader, std::optional<std::wstring> visuDir)
+    : host_(host), reader_(std::move(reader)), visuDir_(std::move(visuDir)) {}
+
+const StationFile& CheckPlatform::File(const std::wstring& path) {
+  std::unique_ptr<StationFile>& file = files_[UpperCaseText(path)];
+  if (!file) {
+    file = std::make_unique<StationFile>();
+    file->content = reader_(path);
+    file->decoded = DecodeProfileFile(file->content.bytes);
+    file->document = ProfileDocument(file->decoded.text, file->decoded.encoding);
+  }
+  return *file;
+}
+
+void CheckPlatform::Override(const std::wstring& section, const std::wstring& key,
+                             const std::wstring& value) {
+  overrides_[NameKey(section, key)] = value;
+}
+
+std::wstring CheckPlatform::ProfileString(const std::wstring& section, const std::wstring& key,
+                                          const std::wstring& file, std::size_t maxLength) {
+  const auto overridden = overrides_.find(NameKey(section, key));
+  if (overridden != overrides_.end()) return overridden->second.substr(0, maxLength);
+  return File(file).document.Find(section, key).value_or(std::wstring()).substr(0, maxLength);
+}
+
+std::int32_t CheckPlatform::ProfileInt(const std::wstring& section, const std::wstring& key,
+                                       std::int32_t defaultValue, const std::wstring& file) {
+  const auto overridden = overrides_.find(NameKey(section, key));
+  const std::optional<std::wstring> value = overridden != overrides_.end()
+                                                ? std::optional<std::wstring>(overridden->second)
+                                                : File(file).document.Find(section, key);
+  if (!value) return defaultValue;
+  return ProfileInteger(*value).value_or(defaultValue);
+}
+
+EnvironmentLookup CheckPlatform::EnvironmentVariable(const std::wstring& name,
+                                                     std::size_t maxLength) {
+  if (!visuDir_) return host_.EnvironmentVariable(name, maxLength);
+  // Files checked away from their station know only their own folder.
+  const bool isVisuDir = UpperCaseText(name) == L"VISUDIR";
+  return EnvironmentLookup::Of(isVisuDir && !visuDir_->empty() ? &*visuDir_ : nullptr, maxLength);
+}
+
+std::wstring CheckPlatform::UpperCase(const std::wstring& text) {
+  return host_.UpperCase(text);
+}
+
+SystemResult CheckPlatform::UnprotectPassword(const std::wstring& value, std::wstring& password) {
+  return host_.UnprotectPassword(value, password);
+}
+
+SystemResult CheckPlatform::ProbeFolderWritable(const std::wstring& folder) {
+  return host_.ProbeFolderWritable(folder);
+}
+
+bool CheckPlatform::IsLocalDisk(const std::wstring& drive) {
+  return host_.IsLocalDisk(drive);
+}
+
+std::optional<std::uint64_t> CheckPlatform::FileSize(const std::wstring& file) {
+  return host_.FileSize(file);
+}
+
+std::wstring CheckPlatform::LocalDateTime() {
+  return host_.LocalDateTime();
+}
+
+std::wstring CheckPlatform::TimeOfDay() {
+  return host_.TimeOfDay();
+}
+
+std::int64_t CheckPlatform::UnixTimeMs() {
+  return host_.UnixTimeMs();
+}
+
+std::int64_t CheckPlatform::ElapsedMs() {
+  return host_.ElapsedMs();
+}
+
+std::uint32_t CheckPlatform::NoAnswerError() {
+  return host_.NoAnswerError();
+}
+
+SystemResult CheckPlatform::ProfileWrite(const std::wstring&, const std::wstring&,
+                                         const std::wstring&, const std::wstring&) {
+  return NothingWritten();
+}
+
+SystemResult CheckPlatform::CommitProfileWrites() {
+  return {};
+}
+
+SystemResult CheckPlatform::AppendToFile(const std::wstring&, const std::wstring&) {
+  return NothingWritten();
+}
+
+SystemResult CheckPlatform::RenameFile(const std::wstring&, const std::wstring&) {
+  return NothingWritten();
+}
+
+SystemResult CheckPlatform::WriteWholeFile(const std::wstring&, const std::string&) {
+  return NothingWritten();
+}
+
+SystemResult CheckPlatform::WriteEventLogEntry(EventType, std::uint32_t,
+                                               const std::vector<std::wstring>&) {
+  return NothingWritten();
+}
+
+void CheckPlatform::CreateMainWindow(const WindowProperties&, WindowEvents&) {
+  NotInACheck(L"CreateMainWindow");
+}
+void CheckPlatform::ShowMainWindow() {
+  NotInACheck(L"ShowMainWindow");
+}
+WindowHandle CheckPlatform::MainWindowHandle() {
+  return 0;
+}
+void CheckPlatform::ListAddItem(const std::wstring&) {
+  NotInACheck(L"ListAddItem");
+}
+std::wstring CheckPlatform::ListItem(int) {
+  NotInACheck(L"ListItem");
+}
+void CheckPlatform::ListSetItem(int, const std::wstring&) {
+  NotInACheck(L"ListSetItem");
+}
+void CheckPlatform::EnableExitButton(bool) {
+  NotInACheck(L"EnableExitButton");
+}
+void CheckPlatform::EnableTimer(TimerId, bool) {
+  NotInACheck(L"EnableTimer");
+}
+void CheckPlatform::DoEvents() {}
+TwipsSize CheckPlatform::OuterSize() {
+  NotInACheck(L"OuterSize");
+}
+TwipsSize CheckPlatform::ControlSize(ControlId) {
+  NotInACheck(L"ControlSize");
+}
+void CheckPlatform::MoveControl(ControlId, const TwipsRect&) {
+  NotInACheck(L"MoveControl");
+}
+WindowHandle CheckPlatform::AdjacentWindow(WindowHandle, StackDirection) {
+  return 0;
+}
+std::wstring CheckPlatform::WindowTitle(WindowHandle, int) {
+  return {};
+}
+WindowHandle CheckPlatform::FindWindowByTitle(const std::wstring&) {
+  return 0;
+}
+void CheckPlatform::EndProcess() {
+  NotInACheck(L"EndProcess");
+}
+void CheckPlatform::ReportUncaughtError(const std::wstring&) {}
+DriveRoot CheckPlatform::ListDriveRoot(const std::wstring&, std::int64_t) {
+  NotInACheck(L"ListDriveRoot");
+}
+SystemResult CheckPlatform::WatchNetworkAndPower() {
+  NotInACheck(L"WatchNetworkAndPower");
+}
+SystemResult CheckPlatform::ConnectShare(const std::wstring&, const std::wstring&,
+                                         const std::wstring&, const std::wstring&, std::int64_t) {
+  NotInACheck(L"ConnectShare");
+}
+
+}  // namespace vt
