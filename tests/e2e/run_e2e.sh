@@ -16,7 +16,8 @@ driver=$build/e2e/e2e_driver.exe
 double=$build/e2e/mpr.dll
 faults=$build/e2e/VoduTavistoFaults.exe
 
-if [ ! -f "$exe" ] || [ ! -f "$driver" ] || [ ! -f "$double" ] || [ ! -f "$faults" ]; then
+if [ ! -f "$exe" ] || [ ! -f "$driver" ] || [ ! -f "$double" ] || [ ! -f "$faults" ] ||
+   [ ! -f "$build/VoduTavistoCheck.exe" ]; then
   echo "no Windows build in $build"
   [ "${VODU_REQUIRE_E2E:-0}" = 1 ] && exit 1
   exit 77
@@ -38,7 +39,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vodu-e2e.XXXXXX")
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs in a fresh prefix.
 base_overrides="mscoree,mshtml="
-app_files=("$exe" "$driver" "$faults")
+app_files=("$exe" "$driver" "$faults" "$build/VoduTavistoCheck.exe")
 
 # shellcheck source=wine_harness.sh
 . "$(dirname "$0")/wine_harness.sh"
@@ -338,6 +339,28 @@ for _ in $(seq 1 20); do grep -q 'network_change"} 2' "$metrics_file" && break; 
 grep -q 'vodu_tavisto_checks_total{trigger="network_change"} 2' "$metrics_file" ||
   fail "the file was not replaced once the reader let go"
 unset VODU_TEST_NETWORK_EVENT
+end_scenario
+
+echo "scenario: the console check reads the station as the program does and says so in its exit status"
+new_prefix check
+# Under Wine a drive linked to a folder is a fixed disk, where Windows reports a mapped
+# share as remote; without the link the station reads as on Windows.
+rm "$prefix/dosdevices/k:"
+check_station() {  # [PATH]; sets check_status, check_output
+  WINEPREFIX="$prefix" timeout 60 wine 'C:\app\VoduTavistoCheck.exe' "$@" > "$prefix.check.txt" 2>/dev/null
+  check_status=$?
+  check_output=$(tr -d '\r' < "$prefix.check.txt")
+}
+check_station
+expect_eq "exit status on the sample station" "$check_status" 1
+expect_eq "counts" "$(tail -n 1 <<< "$check_output")" "0 errors, 1 warnings, 4 notes"
+expect_contains "the reference on no share" "$check_output" \
+  'C:\Zembrik\Documentation\Documentation_Customer.cfg:11: warning: [Machine2] Reference3=\\elsewhere\share\Machine2 lies on no configured share'
+cp -a "$prefix/drive_c/Zembrik" "$prefix/drive_c/Broken"
+printf '[Project]\r\nNumberOfMachines=6\r\n' > "$prefix/drive_c/Broken/Parameter/Program.ini"
+check_station 'C:\Broken'
+expect_eq "exit status on a broken copy" "$check_status" 2
+expect_contains "the error" "$check_output" 'C:\Broken\Parameter\Program.ini:2: error: the program stops at start-up'
 end_scenario
 
 echo "scenario: an address added on lo gives a check within seconds"

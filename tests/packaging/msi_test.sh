@@ -34,7 +34,7 @@ trap cleanup EXIT
 # differ from today's by a trailing byte, so that an upgrade shows which were installed.
 older=0.0.1
 mkdir -p "$work/older-bin"
-for exe in VoduTavisto.exe VoduTavistoProtect.exe; do
+for exe in VoduTavisto.exe VoduTavistoProtect.exe VoduTavistoCheck.exe; do
   { cat "$x64/$exe"; printf 'x'; } > "$work/older-bin/$exe"
 done
 "$root/packaging/windows/build-msi" x64 "$version" "$x64" "$work/x64.msi" &&
@@ -84,7 +84,7 @@ startup_link() { find "$WINEPREFIX/drive_c" -path '*/Startup/Vodu Tavisto.lnk' -
 echo "scenario: a silent install of the x64 package, the program from Program Files, uninstall"
 new_prefix install
 msiexec /i 'C:\x64.msi' 'VISUDIR=C:\Station' || fail "msiexec /i exited $?"
-for exe in VoduTavisto.exe VoduTavistoProtect.exe; do
+for exe in VoduTavisto.exe VoduTavistoProtect.exe VoduTavistoCheck.exe; do
   cmp -s "$x64/$exe" "$WINEPREFIX/drive_c/$installed/$exe" || fail "$exe not installed as packed"
 done
 expect_eq "EventMessageFile" "$(reg_value "$event_source" EventMessageFile)" \
@@ -154,7 +154,7 @@ msiexec /i 'C:\x64.msi' || fail "the upgrade exited $?"
 entry=$(uninstall_entries)
 expect_eq "Add/Remove entries after the upgrade" "$(wc -l <<< "$entry")" 1
 expect_eq "DisplayVersion after the upgrade" "$(reg_value "$entry" DisplayVersion)" "REG_SZ $version"
-for exe in VoduTavisto.exe VoduTavistoProtect.exe; do
+for exe in VoduTavisto.exe VoduTavistoProtect.exe VoduTavistoCheck.exe; do
   cmp -s "$x64/$exe" "$WINEPREFIX/drive_c/$installed/$exe" || fail "$exe is not the new one"
 done
 expect_eq "VisuDir after the upgrade" "$(reg_value "$environment" VisuDir)" 'REG_SZ D:\Station'

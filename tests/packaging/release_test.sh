@@ -66,6 +66,7 @@ check "the release says it is not signed" grep -qx 'Not signed: .*' "$work/first
 
 members="VoduTavisto.exe
 VoduTavistoProtect.exe
+VoduTavistoCheck.exe
 LICENSE
 THIRD-PARTY-NOTICES.txt"
 for arch in x64 x86; do

@@ -620,6 +620,16 @@ SystemResult SimPlatform::UnprotectPassword(const std::wstring& value, std::wstr
   return {13, L"The data is invalid.", FailureKind::Other};
 }
 
+SystemResult SimPlatform::ProbeFolderWritable(const std::wstring& folder) {
+  Record(L"ProbeFolderWritable " + folder);
+  if (folders_.count(Key(folder)) == 0) return PathNotFound();
+  return failWrites_ ? AccessDenied() : SystemResult{};
+}
+
+bool SimPlatform::IsLocalDisk(const std::wstring& drive) {
+  return localDisks_.count(Key(drive)) != 0;
+}
+
 std::vector<std::wstring> SimPlatform::TraceStartingWith(const std::wstring& prefix) const {
   std::vector<std::wstring> lines;
   for (const std::wstring& line : trace_) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,8 @@ class SimPlatform final : public Platform {
   void PutFile(const std::wstring& path, const std::string& bytes);
   std::optional<std::string> File(const std::wstring& path) const;
   void AddFolder(const std::wstring& path);
+  // A drive letter that is a disk of the station.
+  void AddLocalDisk(const std::wstring& drive) { localDisks_.insert(Key(drive)); }
   void FailWrites(bool fail) { failWrites_ = fail; }
   // Profile writes are held back, as the native host holds them, and made together at
   // CommitProfileWrites, at the next DoEvents and when the process ends. The next
@@ -225,6 +228,7 @@ class SimPlatform final : public Platform {
   std::vector<ConnectCall> connects_;
   std::map<std::wstring, std::string> files_;  // keyed upper-case
   std::map<std::wstring, bool> folders_;       // keyed upper-case
+  std::set<std::wstring> localDisks_;          // keyed upper-case
   bool failWrites_ = false;
   SystemResult watchFailure_;
   std::vector<EventEntry> eventEntries_;
