@@ -172,6 +172,7 @@ TEST(StationCheck, OnTheStationTellsWhatOnlyTheStationKnows) {
       "C\r\n"
       "[Tavisto]\r\nLogFile=D:\\Logs\\t.log\r\n");
   station.platform.AddLocalDisk(L"C");
+  station.platform.HideDrivesFromElevated(true);
   station.platform.SetEnvironment(L"ServicePackDir", L"$Visudri$\\sp");
   const FileReader reader = [&station](const std::wstring& path) {
     const std::optional<std::string> bytes = station.platform.File(path);
@@ -190,7 +191,9 @@ TEST(StationCheck, OnTheStationTellsWhatOnlyTheStationKnows) {
           HasSubstr(":6: warning: [Tavisto] LogFile=D:\\Logs\\t.log is in a folder that cannot be "
                     "written, D:\\Logs"),
           HasSubstr("environment: warning: ServicePackDir=$Visudri$\\sp keeps $Visudri$, which "
-                    "names no directory variable")));
+                    "names no directory variable"),
+          HasSubstr("environment: note: User Account Control is on and "
+                    "EnableLinkedConnections")));
   // Away from the station none of this is asked: no unprotect, no probe.
   SimPlatform elsewhere;
   CheckStation(elsewhere, FilesOf(CleanProject, "[NetAddress]\r\nProtectedPassword1=moved:x\r\n"),

@@ -84,6 +84,10 @@ bool CheckPlatform::IsLocalDisk(const std::wstring& drive) {
   return host_.IsLocalDisk(drive);
 }
 
+bool CheckPlatform::DrivesHiddenFromElevatedPrograms() {
+  return host_.DrivesHiddenFromElevatedPrograms();
+}
+
 std::optional<std::uint64_t> CheckPlatform::FileSize(const std::wstring& file) {
   return host_.FileSize(file);
 }

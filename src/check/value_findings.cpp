@@ -297,6 +297,15 @@ void CheckPaths(CheckedStation& station, ValueCheck& check) {
                                   variable.Name + L"=" + variable.Value + L" keeps " + left +
                                       L", which names no directory variable"});
   }
+  if (station.platform.DrivesHiddenFromElevatedPrograms()) {
+    station.findings.push_back(
+        {L"environment", 0, Severity::Note,
+         L"User Account Control is on and EnableLinkedConnections (HKLM\\SOFTWARE\\Microsoft\\"
+         L"Windows\\CurrentVersion\\Policies\\System) is not 1: the drives the program maps are "
+         L"invisible to programs of the same user that run elevated (\"Run as administrator\"), "
+         L"a visualisation among them; the package's LINKEDCONNECTIONS=1 sets it, in force after "
+         L"a restart (see docs/deploying.md, An elevated visualisation)"});
+  }
   const SystemResult probe = station.platform.ProbeFolderWritable(FolderOf(state.StatusIniPath));
   if (!probe.Succeeded()) {
     station.findings.push_back({state.StatusIniPath, 0, Severity::Warning,

@@ -264,6 +264,10 @@ class Platform {
   // Whether `drive` (a letter) is a disk of this station rather than a network drive
   // (a connect to it would fail with "The local device name is already in use").
   virtual bool IsLocalDisk(const std::wstring& drive) = 0;
+  // Whether a program of the same user that runs elevated sees none of this program's
+  // drive mappings: on Windows with User Account Control on and linked connections
+  // (EnableLinkedConnections) off. A host without elevation says false.
+  virtual bool DrivesHiddenFromElevatedPrograms() = 0;
 };
 
 }  // namespace vt

@@ -50,3 +50,4 @@ SystemResult ConnectShare(const std::wstring& drive, const std::wstring& share,
                           std::int64_t deadlineMs) override;
 SystemResult ProbeFolderWritable(const std::wstring& folder) override;
 bool IsLocalDisk(const std::wstring& drive) override;
+bool DrivesHiddenFromElevatedPrograms() override;

@@ -361,6 +361,17 @@ printf '[Project]\r\nNumberOfMachines=6\r\n' > "$prefix/drive_c/Broken/Parameter
 check_station 'C:\Broken'
 expect_eq "exit status on a broken copy" "$check_status" 2
 expect_contains "the error" "$check_output" 'C:\Broken\Parameter\Program.ini:2: error: the program stops at start-up'
+# With User Account Control on (Wine's prefix has EnableLUA 0), an elevated visualisation
+# sees the drives only with linked connections.
+policies='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System'
+WINEPREFIX="$prefix" wine reg add "$policies" /v EnableLUA /t REG_DWORD /d 1 /f > /dev/null 2>&1
+check_station
+expect_contains "the note for an elevated visualisation" "$check_output" \
+  'environment: note: User Account Control is on and EnableLinkedConnections'
+expect_eq "counts with the note" "$(tail -n 1 <<< "$check_output")" "0 errors, 1 warnings, 5 notes"
+WINEPREFIX="$prefix" wine reg add "$policies" /v EnableLinkedConnections /t REG_DWORD /d 1 /f > /dev/null 2>&1
+check_station
+expect_eq "counts with linked connections" "$(tail -n 1 <<< "$check_output")" "0 errors, 1 warnings, 4 notes"
 end_scenario
 
 echo "scenario: an address added on lo gives a check within seconds"

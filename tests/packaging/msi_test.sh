@@ -76,6 +76,7 @@ uninstall_entries() {  # the Add/Remove entries named Vodu Tavisto, with their v
 event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vodu Tavisto'
 environment='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
 remembered='HKLM\SOFTWARE\Vodu Tavisto'
+policies='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System'
 installed='Program Files/Vodu Tavisto'
 # Wine puts the per-machine StartupFolder in the installing user's Startup folder;
 # Windows puts it in the all-users one (ProgramData).
@@ -83,7 +84,8 @@ startup_link() { find "$WINEPREFIX/drive_c" -path '*/Startup/Vodu Tavisto.lnk' -
 
 echo "scenario: a silent install of the x64 package, the program from Program Files, uninstall"
 new_prefix install
-msiexec /i 'C:\x64.msi' 'VISUDIR=C:\Station' || fail "msiexec /i exited $?"
+msiexec /i 'C:\x64.msi' 'VISUDIR=C:\Station' LINKEDCONNECTIONS=1 || fail "msiexec /i exited $?"
+expect_eq "EnableLinkedConnections" "$(reg_value "$policies" EnableLinkedConnections)" 'REG_DWORD 0x1'
 for exe in VoduTavisto.exe VoduTavistoProtect.exe VoduTavistoCheck.exe; do
   cmp -s "$x64/$exe" "$WINEPREFIX/drive_c/$installed/$exe" || fail "$exe not installed as packed"
 done
@@ -131,6 +133,7 @@ expect_eq "what is left in the install folder" "$(ls "$WINEPREFIX/drive_c/$insta
 reg_key_exists "$event_source" && fail "the event source is still registered"
 expect_eq "VisuDir after uninstall" "$(reg_value "$environment" VisuDir)" ""
 reg_key_exists "$remembered" && fail "$remembered is still there"
+expect_eq "EnableLinkedConnections after uninstall" "$(reg_value "$policies" EnableLinkedConnections)" ""
 expect_eq "Add/Remove entries after uninstall" "$(uninstall_entries)" ""
 expect_eq "the station's files" "$(cd "$WINEPREFIX/drive_c/Station/Documentation" && ls)" \
   "$(printf '%s\n' Documentation_Customer.cfg Documentation_Tavisto.ini Tavisto.log vodu_tavisto.prom)"
@@ -139,16 +142,18 @@ end_scenario
 echo "scenario: without VISUDIR the station's own VisuDir is left alone, also at uninstall"
 new_prefix own-visudir
 wine reg add "$environment" /v VisuDir /d 'E:\Own' /f > /dev/null 2>&1
+wine reg add "$policies" /v EnableLinkedConnections /t REG_DWORD /d 1 /f /reg:64 > /dev/null 2>&1
 msiexec /i 'C:\x64.msi' || fail "msiexec /i exited $?"
 expect_eq "VisuDir" "$(reg_value "$environment" VisuDir)" 'REG_SZ E:\Own'
 reg_key_exists "$remembered" && fail "$remembered written without VISUDIR"
 msiexec /x 'C:\x64.msi' || fail "msiexec /x exited $?"
 expect_eq "VisuDir after uninstall" "$(reg_value "$environment" VisuDir)" 'REG_SZ E:\Own'
+expect_eq "the station's own EnableLinkedConnections" "$(reg_value "$policies" EnableLinkedConnections)" 'REG_DWORD 0x1'
 end_scenario
 
 echo "scenario: an upgrade in place keeps VisuDir; the older package is then refused"
 new_prefix upgrade
-msiexec /i 'C:\older.msi' 'VISUDIR=D:\Station' || fail "the older install exited $?"
+msiexec /i 'C:\older.msi' 'VISUDIR=D:\Station' LINKEDCONNECTIONS=1 || fail "the older install exited $?"
 expect_eq "VisuDir of the older version" "$(reg_value "$environment" VisuDir)" 'REG_SZ D:\Station'
 msiexec /i 'C:\x64.msi' || fail "the upgrade exited $?"
 entry=$(uninstall_entries)
@@ -158,6 +163,7 @@ for exe in VoduTavisto.exe VoduTavistoProtect.exe VoduTavistoCheck.exe; do
   cmp -s "$x64/$exe" "$WINEPREFIX/drive_c/$installed/$exe" || fail "$exe is not the new one"
 done
 expect_eq "VisuDir after the upgrade" "$(reg_value "$environment" VisuDir)" 'REG_SZ D:\Station'
+expect_eq "EnableLinkedConnections after the upgrade" "$(reg_value "$policies" EnableLinkedConnections)" 'REG_DWORD 0x1'
 msiexec /i 'C:\older.msi'
 downgrade=$?
 expect_eq "the downgrade's exit status (1603, cut to 8 bits)" "$downgrade" 67

@@ -626,6 +626,10 @@ SystemResult SimPlatform::ProbeFolderWritable(const std::wstring& folder) {
   return failWrites_ ? AccessDenied() : SystemResult{};
 }
 
+bool SimPlatform::DrivesHiddenFromElevatedPrograms() {
+  return drivesHiddenFromElevated_;
+}
+
 bool SimPlatform::IsLocalDisk(const std::wstring& drive) {
   return localDisks_.count(Key(drive)) != 0;
 }

@@ -143,6 +143,8 @@ class SimPlatform final : public Platform {
   void AddFolder(const std::wstring& path);
   // A drive letter that is a disk of the station.
   void AddLocalDisk(const std::wstring& drive) { localDisks_.insert(Key(drive)); }
+  // User Account Control on and linked connections off.
+  void HideDrivesFromElevated(bool hidden) { drivesHiddenFromElevated_ = hidden; }
   void FailWrites(bool fail) { failWrites_ = fail; }
   // Profile writes are held back, as the native host holds them, and made together at
   // CommitProfileWrites, at the next DoEvents and when the process ends. The next
@@ -229,6 +231,7 @@ class SimPlatform final : public Platform {
   std::map<std::wstring, std::string> files_;  // keyed upper-case
   std::map<std::wstring, bool> folders_;       // keyed upper-case
   std::set<std::wstring> localDisks_;          // keyed upper-case
+  bool drivesHiddenFromElevated_ = false;
   bool failWrites_ = false;
   SystemResult watchFailure_;
   std::vector<EventEntry> eventEntries_;

@@ -29,4 +29,9 @@ SystemResult PosixPlatform::ProbeFolderWritable(const std::wstring& folder) {
   return {};
 }
 
+// A native station has no split tokens: what the user maps, the user's programs see.
+bool PosixPlatform::DrivesHiddenFromElevatedPrograms() {
+  return false;
+}
+
 }  // namespace vt::posix
