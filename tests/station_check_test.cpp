@@ -53,6 +53,8 @@ struct Case {
   std::vector<std::string> findings;  // each the start of a finding's line, in order
 };
 
+// Long texts are written as adjacent literals.
+// NOLINTBEGIN(bugprone-suspicious-missing-comma)
 const std::vector<Case> Cases = {
     {"a clean station", CleanProject, CleanCustomer, {}},
     {"six machines stop the program",
@@ -149,6 +151,7 @@ const std::vector<Case> Cases = {
       "bergabe has no "
       "NetDrive2"}},
 };
+// NOLINTEND(bugprone-suspicious-missing-comma)
 
 TEST(StationCheck, EachMistakeGivesItsFindingsAndACleanStationNone) {
   for (const Case& c : Cases) {
@@ -229,21 +232,30 @@ TEST(StationCheck, ShowsWhatTheLoadingCodeLoadsAndNoPassword) {
   for (const std::wstring& line : shown) EXPECT_EQ(line.find(L"secret"), std::wstring::npos);
 }
 
+// The command on a station folder whose customer file is `customer`; what it says goes
+// to `said`.
+int RunCommand(SimPlatform& host, std::vector<std::wstring>& said, const std::string& customer,
+               const std::vector<std::wstring>& arguments) {
+  said.clear();
+  const FileReader files = FilesOf(CleanProject, customer);
+  CheckFrontEnd frontEnd{host,
+                         files,
+                         files,
+                         [](const std::wstring& path, bool& isFolder) {
+                           isFolder = true;
+                           return path != L"gone";
+                         },
+                         [&said](const std::wstring& line) { said.push_back(line); },
+                         L"check"};
+  return RunCheckCommand(frontEnd, arguments);
+}
+
 TEST(CheckCommand, ExitStatusesAndTheLastLine) {
   SimPlatform host;
   std::vector<std::wstring> said;
-  const auto run = [&](const std::string& customer, std::vector<std::wstring> arguments) {
-    said.clear();
-    CheckFrontEnd frontEnd{host,
-                           FilesOf(CleanProject, customer),
-                           FilesOf(CleanProject, customer),
-                           [](const std::wstring& path, bool& isFolder) {
-                             isFolder = true;
-                             return path != L"gone";
-                           },
-                           [&said](const std::wstring& line) { said.push_back(line); },
-                           L"check"};
-    return RunCheckCommand(frontEnd, arguments);
+  const auto run = [&host, &said](const std::string& customer,
+                                  const std::vector<std::wstring>& arguments) {
+    return RunCommand(host, said, customer, arguments);
   };
   std::string plainPassword = CleanCustomer;
   plainPassword.replace(plainPassword.find("ProtectedPassword1=sim:pw"), 25, "Password1=x");
