@@ -147,20 +147,7 @@ void CheckedStation::Add(const StationFile* file, std::size_t line, Severity sev
 std::size_t CheckedStation::LineOf(const StationFile* file, const std::wstring& section,
                                    const std::wstring& key) {
   if (file == nullptr) return 0;
-  const std::wstring wantedSection = UpperCaseText(section);
-  const std::wstring wantedKey = UpperCaseText(key);
-  bool inFirst = false;
-  bool seen = false;
-  for (const ProfileDocument::Entry& entry : file->document.Entries()) {
-    if (!entry.key) {
-      const bool match = UpperCaseText(entry.section) == wantedSection;
-      inFirst = match && !seen;
-      seen = seen || match;
-    } else if (inFirst && UpperCaseText(*entry.key) == wantedKey) {
-      return entry.line;
-    }
-  }
-  return 0;
+  return file->document.FindLine(section, key).value_or(0);
 }
 
 std::optional<std::wstring> CheckedStation::Written(const StationFile* file,

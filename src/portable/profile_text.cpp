@@ -159,19 +159,25 @@ std::size_t ProfileDocument::FindSection(const std::wstring& section, std::size_
   return std::wstring::npos;
 }
 
-std::optional<std::wstring> ProfileDocument::Find(const std::wstring& section,
-                                                  const std::wstring& key) const {
+std::optional<std::size_t> ProfileDocument::FindLine(const std::wstring& section,
+                                                     const std::wstring& key) const {
   std::size_t end = 0;
   const std::size_t header = FindSection(section, end);
   if (header == std::wstring::npos) return std::nullopt;
   const std::wstring wanted = Trimmed(key);
   for (std::size_t i = header + 1; i < end; ++i) {
     const std::optional<KeyLine> line = KeyOf(lines_[i].text);
-    if (line && SameName(line->key, wanted)) {
-      return Unquoted(Trimmed(lines_[i].text.substr(line->equals + 1)));
-    }
+    if (line && SameName(line->key, wanted)) return i + 1;
   }
   return std::nullopt;
+}
+
+std::optional<std::wstring> ProfileDocument::Find(const std::wstring& section,
+                                                  const std::wstring& key) const {
+  const std::optional<std::size_t> number = FindLine(section, key);
+  if (!number) return std::nullopt;
+  const std::wstring& text = lines_[*number - 1].text;
+  return Unquoted(Trimmed(text.substr(text.find(L'=') + 1)));
 }
 
 void ProfileDocument::EndWithLineBreak(Line& line) const {

@@ -46,6 +46,8 @@ class ProfileDocument {
   // The value of `key` in the first section named `section`; nothing when the section
   // or the key is missing. Names are taken without surrounding blanks.
   std::optional<std::wstring> Find(const std::wstring& section, const std::wstring& key) const;
+  // The number (from 1) of the line that Find reads; nothing when it reads none.
+  std::optional<std::size_t> FindLine(const std::wstring& section, const std::wstring& key) const;
 
   // Sets `key` in `section` (names without surrounding blanks): the first matching key
   // line gets the new value in place, or a key line is added after the section's last
