@@ -86,6 +86,10 @@ void MainWindow::OnSystemEvent(SystemEvent event) {
   RunHandler(platform, state, [this, event] { vt::OnSystemEvent(platform, state, event); });
 }
 
+void MainWindow::OnHostFault(const std::wstring& line) {
+  RunHandler(platform, state, [this, &line] { LogMessage(platform, state, line); });
+}
+
 void MainWindow::OnExitClick() {
   RunHandler(platform, state, [this] { ShutDown(platform); });
 }

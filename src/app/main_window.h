@@ -25,6 +25,7 @@ struct MainWindow final : WindowEvents {
   void OnResize() override;
   void OnTeardown() override;
   void OnSystemEvent(SystemEvent event) override;
+  void OnHostFault(const std::wstring& line) override;
 
   Platform& platform;
   AppState state;

@@ -56,7 +56,7 @@ Generate: \\fileserver\archive
 Checking: \\oldserver\backup
 Generate: \\oldserver\backup
 Fault by generate: \\oldserver\backup
-  error 2: No such file or directory'
+  error 6: no server named oldserver is known (the name does not resolve)'
 [ "$messages" = "$expected" ] || fail "unexpected log lines"
 status_file="$copy/drive_c/Zembrik/Documentation/Documentation_Tavisto.ini"
 expected_status=$'[Machine1]\r\nNetOK1=false\r\nNetOK2=true\r\nNetOK4=false\r\n[Machine2]\r\nNetOK1=false\r\nNetOK2=false\r\n'

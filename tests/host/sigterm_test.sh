@@ -34,7 +34,7 @@ Generate: \\fileserver\archive
 Checking: \\oldserver\backup
 Generate: \\oldserver\backup
 Fault by generate: \\oldserver\backup
-  error 2: No such file or directory
+  error 6: no server named oldserver is known (the name does not resolve)
 Checking ready 1 faults'
 [ "$messages" = "$expected" ] || fail "unexpected log lines"
 grep -Eq '^[0-9]{2}:[0-9]{2}:[0-9]{2} Initialisize$' "$copy/out.txt" || fail "no time stamp"

@@ -4,12 +4,26 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/posix/monotonic_clock.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/smb_connect.h"
+#include "platform/posix/smb_engine.h"
 #include "platform/posix/system_error.h"
+#include "portable/case_fold.h"
 #include "portable/codepage.h"
+#include "portable/secret_text.h"
+#include "portable/utf8.h"
 
 namespace vt::posix {
+
+// Where a share is and whether the drive still needs linking, as the call's thread
+// found it.
+struct ConnectPlan {
+  bool overSmb = false;   // the share is to be connected over SMB
+  bool linkDrive = true;  // the drive does not name the share yet
+  std::string uncEntry;   // dosdevices/unc/server/share on this host
+};
 
 namespace {
 
@@ -45,25 +59,15 @@ std::wstring HolderOf(const std::string& link) {
   return share;
 }
 
-// A share is a folder under dosdevices/unc; connecting links the drive letter to it.
-// Run on a call's own thread: looking at the share's folder may wait for its server.
-SystemResult Connect(const std::string& prefix, const std::wstring& drive,
-                     const std::wstring& share) {
-  if (!IsDriveLetter(drive)) return ErrnoResult(EINVAL);
-  const auto hostPathOf = [&prefix](const std::wstring& path) {
-    return MapWindowsPath(prefix, path).value_or(std::string());
-  };
-  const std::string link = hostPathOf(drive + L":");
-  struct stat info {};
-  if (::lstat(link.c_str(), &info) == 0) {
-    SystemResult inUse = ErrnoResult(EEXIST);
-    inUse.reason += L". " + drive + L": is connected to " + HolderOf(link);
-    return inUse;
-  }
-  if (!IsShareName(share)) return ErrnoResult(EINVAL);
-  const std::string folder = hostPathOf(share);
-  if (folder.empty() || !IsFolder(folder)) return ErrnoResult(ENOENT);
-  // Linked relative to dosdevices, as Wine links its drives, so the prefix may move.
+std::string LinkTarget(const std::string& path) {
+  char target[4096] = {};
+  const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
+  return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
+}
+
+// Linked relative to dosdevices, as Wine links its drives, so the prefix may move.
+SystemResult LinkDrive(const std::string& prefix, const std::string& link,
+                       const std::string& folder) {
   const std::string dosdevices = prefix + "/dosdevices/";
   const std::string target = folder.compare(0, dosdevices.size(), dosdevices) == 0
                                  ? folder.substr(dosdevices.size())
@@ -72,19 +76,113 @@ SystemResult Connect(const std::string& prefix, const std::wstring& drive,
   return {};
 }
 
+// A share whose folder is there (a mount of the system's, or a folder of the station)
+// is linked to the drive; one that is not, or is a link of ours into the SMB mount, is
+// left to the SMB connect. Run on a call's own thread: looking at the share's folder
+// may wait for its server.
+SystemResult Plan(const std::string& prefix, const std::wstring& drive, const std::wstring& share,
+                  ConnectPlan& plan) {
+  if (!IsDriveLetter(drive)) return ErrnoResult(EINVAL);
+  const auto hostPathOf = [&prefix](const std::wstring& path) {
+    return MapWindowsPath(prefix, path).value_or(std::string());
+  };
+  const std::string link = hostPathOf(drive + L":");
+  struct stat info {};
+  if (::lstat(link.c_str(), &info) == 0) {
+    const std::wstring holder = HolderOf(link);
+    if (!IsShareName(share) || UpperCaseText(holder) != UpperCaseText(share)) {
+      SystemResult inUse = ErrnoResult(EEXIST);
+      inUse.reason += L". " + drive + L": is connected to " + holder;
+      return inUse;
+    }
+    plan.linkDrive = false;  // the drive names this share: the share itself is connected
+  }
+  if (!IsShareName(share)) return ErrnoResult(EINVAL);
+  const std::string folder = hostPathOf(share);
+  plan.uncEntry = folder;
+  const bool ours = SmbEngine::IsLinkIntoMount(LinkTarget(folder));
+  if (!ours && !folder.empty() && IsFolder(folder)) {
+    if (!plan.linkDrive) {  // as before: a drive that names a folder is in use
+      SystemResult inUse = ErrnoResult(EEXIST);
+      inUse.reason += L". " + drive + L": is connected to " + HolderOf(link);
+      return inUse;
+    }
+    return LinkDrive(prefix, link, folder);
+  }
+  if (folder.empty() || (!ours && ::lstat(folder.c_str(), &info) == 0))
+    return ErrnoResult(ENOENT);  // something that is not a share's folder stands there
+  plan.overSmb = true;
+  return {};
+}
+
+// Holds a request for a call's thread; its password is wiped however the call ends,
+// run or not.
+struct HeldRequest {
+  SmbRequest request;
+  HeldRequest() = default;
+  HeldRequest(const HeldRequest&) = delete;
+  HeldRequest& operator=(const HeldRequest&) = delete;
+  ~HeldRequest() { Wipe(request.password); }
+};
+
 }  // namespace
 
-// The user and the password are accepted as a router would take them, and never kept
-// (not even handed to the call's thread).
 SystemResult PosixPlatform::ConnectShare(const std::wstring& drive, const std::wstring& share,
-                                         const std::wstring&, const std::wstring&,
+                                         const std::wstring& user, const std::wstring& password,
                                          std::int64_t deadlineMs) {
-  const std::optional<ShareCalls::Answer> answer =
-      RunShareCall(drive, deadlineMs, [prefix = prefix_, drive, share]() -> ShareCalls::Answer {
-        return {DriveRoot::Unreadable, Connect(prefix, drive, share)};
+  const std::int64_t deadline = MonotonicMs() + deadlineMs;
+  auto plan = std::make_shared<ConnectPlan>();
+  const std::optional<ShareCalls::Answer> planned = RunShareCall(
+      drive, deadlineMs, [prefix = prefix_, drive, share, plan]() -> ShareCalls::Answer {
+        return {DriveRoot::Unreadable, Plan(prefix, drive, share, *plan)};
       });
-  if (!answer) return {NoAnswerError(), L"", FailureKind::NoAnswer};
-  return answer->result;
+  if (!planned) return {NoAnswerError(), L"", FailureKind::NoAnswer};
+  if (!planned->result.Succeeded() || !plan->overSmb) return planned->result;
+  return ConnectOverSmb(drive, share, user, password, *plan, deadline);
+}
+
+SystemResult PosixPlatform::ConnectOverSmb(const std::wstring& drive, const std::wstring& share,
+                                           const std::wstring& user, const std::wstring& password,
+                                           const ConnectPlan& plan, std::int64_t deadline) {
+  SystemResult failure;
+  const std::string home = smb_.RuntimeFolder(failure);
+  if (home.empty() || !failure.Succeeded()) return failure;
+  const std::size_t separator = share.find(L'\\', 2);
+  const std::wstring server = share.substr(2, separator - 2);
+  const std::wstring shareName = share.substr(separator + 1);
+
+  auto probe = std::make_shared<HeldRequest>();
+  probe->request.server = EncodeUtf8(server);
+  probe->request.share = EncodeUtf8(shareName);
+  SetLogon(user, probe->request);
+  probe->request.password = EncodeUtf8(password);
+  const std::int64_t probeMs = deadline - MonotonicMs();
+  auto problem = std::make_shared<std::wstring>();
+  const std::optional<ShareCalls::Answer> verdict =
+      RunShareCall(drive, probeMs, [probe, home, probeMs, problem]() -> ShareCalls::Answer {
+        SystemResult result;
+        result.error =
+            static_cast<std::uint32_t>(ProbeSmbShare(probe->request, home, probeMs, *problem));
+        return {DriveRoot::Unreadable, result};
+      });
+  if (!verdict) return {NoAnswerError(), L"", FailureKind::NoAnswer};
+  if (!verdict->result.Succeeded()) {
+    SystemResult result =
+        SmbFailure(static_cast<int>(verdict->result.error), server, shareName, user, probeMs);
+    if (!problem->empty()) result.reason = *problem;
+    return result;
+  }
+
+  HeldRequest mount;
+  mount.request.server = EncodeUtf8(server);
+  mount.request.share = EncodeUtf8(shareName);
+  SetLogon(user, mount.request);
+  mount.request.password = EncodeUtf8(password);
+  SystemResult served = smb_.Serve(mount.request, plan.uncEntry, deadline - MonotonicMs(), loop_,
+                                   [this](std::int64_t maxMs) { ServeEvents(maxMs); });
+  if (!served.Succeeded() || !plan.linkDrive) return served;
+  return LinkDrive(prefix_, MapWindowsPath(prefix_, drive + L":").value_or(std::string()),
+                   plan.uncEntry);
 }
 
 // A drive that is there and not a link into dosdevices/unc is a folder of this host.

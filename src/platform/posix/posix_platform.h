@@ -13,10 +13,13 @@
 #include "platform/posix/log_output.h"
 #include "platform/posix/profile_store.h"
 #include "platform/posix/share_calls.h"
+#include "platform/posix/smb_engine.h"
 #include "platform/posix/system_watch.h"
 #include "platform/timer_table.h"
 
 namespace vt::posix {
+
+struct ConnectPlan;
 
 class PosixPlatform final : public Platform {
  public:
@@ -45,6 +48,10 @@ class PosixPlatform final : public Platform {
   // while it runs.
   std::optional<ShareCalls::Answer> RunShareCall(const std::wstring& drive, std::int64_t deadlineMs,
                                                  std::function<ShareCalls::Answer()> work);
+  // The connect of a share that has no folder of its own on this host (see SmbEngine).
+  SystemResult ConnectOverSmb(const std::wstring& drive, const std::wstring& share,
+                              const std::wstring& user, const std::wstring& password,
+                              const ConnectPlan& plan, std::int64_t deadline);
   // Makes the profile writes held back so far, before anything else can happen; a
   // failure is kept for the next CommitProfileWrites.
   void CommitHeldBackWrites();
@@ -55,6 +62,7 @@ class PosixPlatform final : public Platform {
   TimerTable timers_;
   EventLoop loop_;
   ShareCalls shareCalls_{loop_};
+  SmbEngine smb_{prefix_};
   SystemWatch watch_;
   TwipsRect listRect_{};
   TwipsRect buttonRect_{};

@@ -16,8 +16,8 @@ inline std::wstring ErrnoText(int error) {
   return DecodeCp1252(std::strerror(error));
 }
 
-// What kind of failure an errno value is, for the calls of this host (a connect is a
-// link in dosdevices: it cannot refuse a logon).
+// What kind of failure an errno value is, for the calls of this host (a refused logon
+// is told apart where an SMB connect is judged).
 inline FailureKind ErrnoKind(int error) {
   switch (error) {
     case EEXIST:
@@ -29,6 +29,8 @@ inline FailureKind ErrnoKind(int error) {
     case EHOSTDOWN:
     case EHOSTUNREACH:
     case ETIMEDOUT:
+    case ECONNREFUSED:
+    case ENXIO:
       return FailureKind::Unreachable;
     default:
       return FailureKind::Other;

@@ -39,7 +39,11 @@ std::wstring LocalTimeAs(const char* format) {
 }  // namespace
 
 PosixPlatform::PosixPlatform(std::string prefix, bool echoLog)
-    : prefix_(std::move(prefix)), echoLog_(echoLog) {}
+    : prefix_(std::move(prefix)), echoLog_(echoLog) {
+  smb_.OnFault([this](const std::wstring& line) {
+    if (events_ != nullptr) events_->OnHostFault(line);
+  });
+}
 
 std::string PosixPlatform::HostPathOf(const std::wstring& windowsPath) const {
   return MapWindowsPath(prefix_, windowsPath).value_or(std::string());
@@ -152,6 +156,7 @@ WindowHandle PosixPlatform::FindWindowByTitle(const std::wstring&) {
 }
 
 void PosixPlatform::EndProcess() {
+  smb_.Stop();  // no helper and no mount of the program's outlives it
   CommitHeldBackWrites();
   std::_Exit(errorReported_ ? 1 : 0);
 }
