@@ -16,7 +16,6 @@
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/process.h"
-#include "platform/posix/smb_probe.h"
 #include "platform/posix/system_error.h"
 #include "portable/codepage.h"
 #include "portable/utf8.h"
@@ -76,8 +75,6 @@ int BadCommandLine(const std::string& problem) {
 int main(int argc, char** argv) {
   OpenStandardDescriptors();
   if (argc > 1) {
-    // The program as its own helper for one SMB connect (platform/posix/smb_probe.h).
-    if (std::strcmp(argv[1], SmbProbeOption) == 0 && argc == 2) return RunSmbProbe();
     if (std::strcmp(argv[1], "--check") == 0) {
       std::vector<std::wstring> arguments;
       for (int i = 2; i < argc; ++i) arguments.push_back(Wide(argv[i]));

@@ -15,6 +15,7 @@
 #include "platform/posix/event_loop.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/smb_connect.h"
 
 namespace vt::posix {
 namespace {
@@ -88,7 +89,11 @@ TEST_F(Host, AConnectLinksTheDriveToAnExistingShareOrSaysWhyNot) {
   EXPECT_EQ(inUse.error, static_cast<std::uint32_t>(EEXIST));
   EXPECT_EQ(inUse.kind, FailureKind::LetterInUse);
   EXPECT_EQ(inUse.reason, L"File exists. L: is connected to \\\\FileServer\\Docu");
-  const SystemResult missing = host.ConnectShare(L"M", L"\\\\oldserver\\backup", L"", L"", Patient);
+  // What stands where a share's folder would be and is none is no share (and no case
+  // for SMB, which would cover it).
+  std::ofstream(prefix_ + "/dosdevices/unc/FileServer/notashare") << "x";
+  const SystemResult missing =
+      host.ConnectShare(L"M", L"\\\\fileserver\\notashare", L"", L"", Patient);
   EXPECT_EQ(missing.error, static_cast<std::uint32_t>(ENOENT));
   EXPECT_EQ(missing.kind, FailureKind::Unreachable);
   // A folder on a share is not a share.
@@ -98,6 +103,73 @@ TEST_F(Host, AConnectLinksTheDriveToAnExistingShareOrSaysWhyNot) {
     EXPECT_EQ(host.ConnectShare(bad, L"\\\\fileserver\\docu", L"", L"", Patient).error,
               static_cast<std::uint32_t>(EINVAL))
         << bad;
+  }
+}
+
+TEST(SmbConnect, TheLogonIsReadAsWindowsReadsIt) {
+  const struct {
+    const wchar_t* user;
+    const char* domain;
+    const char* name;
+  } cases[] = {
+      {L"PLANT\\station", "PLANT", "station"},
+      {L"station@plant.example", "", "station@plant.example"},  // a principal, as it stands
+      {L"station", "", "station"},
+      {L"PLANT\\", "PLANT", ""},
+  };
+  for (const auto& each : cases) {
+    SmbRequest request;
+    SetLogon(each.user, request);
+    EXPECT_EQ(request.domain, each.domain) << each.name;
+    EXPECT_EQ(request.user, each.name) << each.name;
+  }
+  SmbRequest own;
+  SetLogon(L"", own);  // the host's own user, as Windows logs on as the session's
+  EXPECT_FALSE(own.user.empty());
+}
+
+TEST(SmbConnect, ARequestCrossesThePipeWholeWhateverItsTextsHold) {
+  SmbRequest sent{"fileserver", "docu", "PLANT", "station", std::string("a\"b\\c d\n", 7), 2750};
+  SmbRequest got;
+  ASSERT_TRUE(DecodeSmbRequest(EncodeSmbRequest(sent), got));
+  EXPECT_EQ(got.server + "|" + got.share + "|" + got.domain + "|" + got.user,
+            "fileserver|docu|PLANT|station");
+  EXPECT_EQ(got.password, sent.password);
+  EXPECT_EQ(got.timeoutMs, 2750);
+  std::string encoded = EncodeSmbRequest(sent);
+  for (const std::string& bad :
+       {std::string(), encoded.substr(0, encoded.size() - 1), encoded + "x",
+        std::string("a\0b\0c\0d\0e\0"
+                    "12x\0",
+                    14)}) {  // a timeout not a number
+    EXPECT_FALSE(DecodeSmbRequest(bad, got)) << bad.size();
+  }
+}
+
+TEST(SmbConnect, EachVerdictIsItsKindOfFailureWithAReason) {
+  const struct {
+    int error;
+    FailureKind kind;
+    const wchar_t* reason;
+  } cases[] = {
+      {EACCES, FailureKind::LogonRefused,
+       L"fileserver refused the logon of station (a wrong user or password, or an account that "
+       L"is locked, disabled or expired)"},
+      {EPERM, FailureKind::Other,
+       L"fileserver accepted the logon of station but refused it access to the share docu"},
+      {ENOENT, FailureKind::Unreachable, L"fileserver has no share named docu"},
+      {ENXIO, FailureKind::Unreachable,
+       L"no server named fileserver is known (the name does not resolve)"},
+      {ECONNREFUSED, FailureKind::Unreachable,
+       L"fileserver refused the connection (no SMB server listens there)"},
+      {ETIMEDOUT, FailureKind::Unreachable, L"no answer from \\\\fileserver\\docu within 3 s"},
+      {EHOSTUNREACH, FailureKind::Unreachable, L"no route to fileserver: No route to host"},
+  };
+  for (const auto& each : cases) {
+    const SystemResult result = SmbFailure(each.error, L"fileserver", L"docu", L"station", 2750);
+    EXPECT_EQ(result.error, static_cast<std::uint32_t>(each.error));
+    EXPECT_EQ(result.kind, each.kind) << each.error;
+    EXPECT_EQ(result.reason, each.reason);
   }
 }
 
@@ -128,7 +200,7 @@ TEST_F(Host, ProfileCallsReadAndWriteThroughTheDriveLayout) {
 TEST_F(Host, AFileWrittenWholeIsNeverFoundHalfWritten) {
   PosixPlatform host(prefix_, false);
   const std::string small = "# small\nvodu_tavisto_share_up 1\n";
-  const std::string large = "# large\n" + std::string(256 * 1024, 'x') + "\n";
+  const std::string large = "# large\n" + std::string(std::size_t{256} * 1024, 'x') + "\n";
   ASSERT_TRUE(host.WriteWholeFile(L"C:\\Zembrik\\vodu_tavisto.prom", small).Succeeded());
   const std::string path = prefix_ + "/drive_c/Zembrik/vodu_tavisto.prom";
   // A reader in another process, as the exporter is, reads it again and again.

@@ -76,6 +76,7 @@ done
 deb=$first/dist/vodu-tavisto_${version}_amd64.deb
 deb_files="./lib/systemd/system/vodu-tavisto@.service
 ./usr/bin/vodu-tavisto
+./usr/libexec/vodu-tavisto/vodu-tavisto-smb-probe
 ./usr/share/doc/vodu-tavisto/changelog.gz
 ./usr/share/doc/vodu-tavisto/copyright
 ./usr/share/man/man8/vodu-tavisto.8.gz"

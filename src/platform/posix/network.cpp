@@ -20,9 +20,10 @@ namespace vt::posix {
 // Where a share is and whether the drive still needs linking, as the call's thread
 // found it.
 struct ConnectPlan {
-  bool overSmb = false;   // the share is to be connected over SMB
-  bool linkDrive = true;  // the drive does not name the share yet
-  std::string uncEntry;   // dosdevices/unc/server/share on this host
+  bool overSmb = false;        // the share is to be connected over SMB
+  bool linkDrive = true;       // the drive does not name the share yet
+  std::string uncEntry;        // dosdevices/unc/server/share on this host
+  std::int64_t timeoutMs = 0;  // the connect's whole deadline
 };
 
 namespace {
@@ -138,6 +139,7 @@ SystemResult PosixPlatform::ConnectShare(const std::wstring& drive, const std::w
       });
   if (!planned) return {NoAnswerError(), L"", FailureKind::NoAnswer};
   if (!planned->result.Succeeded() || !plan->overSmb) return planned->result;
+  plan->timeoutMs = deadlineMs;
   return ConnectOverSmb(drive, share, user, password, *plan, deadline);
 }
 
@@ -178,6 +180,7 @@ SystemResult PosixPlatform::ConnectOverSmb(const std::wstring& drive, const std:
   mount.request.share = EncodeUtf8(shareName);
   SetLogon(user, mount.request);
   mount.request.password = EncodeUtf8(password);
+  mount.request.timeoutMs = static_cast<int>(plan.timeoutMs);
   SystemResult served = smb_.Serve(mount.request, plan.uncEntry, deadline - MonotonicMs(), loop_,
                                    [this](std::int64_t maxMs) { ServeEvents(maxMs); });
   if (!served.Succeeded() || !plan.linkDrive) return served;

@@ -43,6 +43,16 @@ bool ReadAnswer(int output, std::int64_t deadline, std::string& answer) {
   }
 }
 
+std::string ProbeProgram() {
+  const std::string own = OwnExecutable();
+  const std::string folder = own.substr(0, own.rfind('/'));
+  for (const std::string& candidate :
+       {folder + "/" + SmbProbeProgram, folder + "/../libexec/vodu-tavisto/" + SmbProbeProgram}) {
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return std::string();
+}
+
 int ParseErrno(const std::string& answer) {
   if (answer.empty() || answer.size() > 6 || answer.back() != '\n') return -1;
   int error = 0;
@@ -79,8 +89,15 @@ int ProbeSmbShare(SmbRequest& request, const std::string& home, std::int64_t dea
     problem = L"the user or the password is longer than an SMB logon takes";
     return EPROTO;
   }
+  const std::string program = ProbeProgram();
+  if (program.empty()) {
+    Wipe(bytes);
+    problem =
+        L"the SMB probe " + DecodeUtf8(SmbProbeProgram) + L" is not installed beside the program";
+    return ENOENT;
+  }
   // Killed with the thread that starts it: a probe never outlives its connect.
-  const HelperProcess helper = StartHelper({OwnExecutable(), SmbProbeOption}, home, true, SIGKILL);
+  const HelperProcess helper = StartHelper({program}, home, true, SIGKILL);
   const bool handed =
       ::write(helper.input, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   Wipe(bytes);

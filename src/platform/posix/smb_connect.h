@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/smb_probe.h"
+#include "platform/posix/smb_request.h"
 
 namespace vt::posix {
 
@@ -16,7 +16,7 @@ namespace vt::posix {
 // this host's user, as Windows then logs on as the user of the session.
 void SetLogon(const std::wstring& user, SmbRequest& request);
 
-// Asks a helper (this program with SmbProbeOption, HOME `home`) for the verdict on
+// Asks the probe (smb_probe.h; HOME `home`, where its client settings are) for the verdict on
 // `request`, and kills it at `deadlineMs`. The password is wiped in `request` once it
 // is handed over. The errno of the verdict (0: connected), ETIMEDOUT at the deadline;
 // a helper that gives no verdict is EPROTO and `problem` says how it ended.

@@ -281,7 +281,7 @@ SystemResult SmbEngine::Serve(SmbRequest& request, const std::string& uncEntry,
     if (pidFd_ < 0 && ::waitpid(pid_, &status, WNOHANG) == pid_) Ended(status);
   }
   SystemResult result = WriteLogon(request);
-  if (result.Succeeded()) result = WriteSettings(deadlineMs);
+  if (result.Succeeded()) result = WriteSettings(request.timeoutMs);
   if (!result.Succeeded()) return result;
   if (pid_ > 0) {
     ::kill(pid_, SIGHUP);  // reads its settings and logons again

@@ -17,13 +17,16 @@
 
 #include "platform/platform.h"
 #include "platform/posix/event_loop.h"
-#include "platform/posix/smb_probe.h"
+#include "platform/posix/smb_request.h"
 
 namespace vt::posix {
 
 class SmbEngine {
  public:
   explicit SmbEngine(const std::string& prefix);
+  ~SmbEngine() { Stop(); }
+  SmbEngine(const SmbEngine&) = delete;
+  SmbEngine& operator=(const SmbEngine&) = delete;
 
   // Whether `target` (a link's content) points into the folder the engine mounts: a
   // dosdevices/unc entry the program made, never one the system's.
@@ -33,7 +36,8 @@ class SmbEngine {
   // where their client settings are. Empty when it cannot be made; `failure` says why.
   std::string RuntimeFolder(SystemResult& failure);
 
-  // Serves `request`'s share with its logon (the password is wiped in `request`):
+  // Serves `request`'s share with its logon (the password is wiped in `request`), each
+  // of the file system's calls to a server bounded by `request.timeoutMs`:
   // starts the file system when it does not run (clearing a stale mount first),
   // otherwise has it read its logons again, and links `uncEntry` (the host path of
   // dosdevices/unc/server/share) into it. `serve(maxMs)` serves the window's events
