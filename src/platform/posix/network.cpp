@@ -147,7 +147,7 @@ SystemResult PosixPlatform::ConnectOverSmb(const std::wstring& drive, const std:
                                            const std::wstring& user, const std::wstring& password,
                                            const ConnectPlan& plan, std::int64_t deadline) {
   SystemResult failure;
-  const std::string home = smb_.RuntimeFolder(failure);
+  const std::string home = smb_.Home(failure);
   if (home.empty() || !failure.Succeeded()) return failure;
   const std::size_t separator = share.find(L'\\', 2);
   const std::wstring server = share.substr(2, separator - 2);

@@ -17,6 +17,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/event_loop.h"
+#include "platform/posix/runtime_folder.h"
 #include "platform/posix/smb_request.h"
 
 namespace vt::posix {
@@ -32,9 +33,9 @@ class SmbEngine {
   // dosdevices/unc entry the program made, never one the system's.
   static bool IsLinkIntoMount(const std::string& target);
 
-  // The program's runtime folder (made, mode 0700, on first use): the helpers' HOME,
+  // The helpers' HOME: the program's runtime folder (made, mode 0700, on first use),
   // where their client settings are. Empty when it cannot be made; `failure` says why.
-  std::string RuntimeFolder(SystemResult& failure);
+  std::string Home(SystemResult& failure);
 
   // Serves `request`'s share with its logon (the password is wiped in `request`), each
   // of the file system's calls to a server bounded by `request.timeoutMs`:
@@ -58,11 +59,11 @@ class SmbEngine {
   SystemResult Start(std::int64_t deadlineMs, EventLoop& loop,
                      const std::function<void(std::int64_t)>& serve);
   void Ended(int status);
-  void ClearMount();
 
   std::string mountPoint_;
-  std::string runtime_;
-  int runtimeLock_ = -1;
+  RuntimeFolder runtime_;
+  std::string folder_;  // the runtime folder's path once made
+  bool settingsWritten_ = false;
   pid_t pid_ = -1;
   int pidFd_ = -1;
   EventLoop* loop_ = nullptr;
