@@ -152,12 +152,17 @@ SystemResult PosixPlatform::ConnectOverSmb(const std::wstring& drive, const std:
   const std::size_t separator = share.find(L'\\', 2);
   const std::wstring server = share.substr(2, separator - 2);
   const std::wstring shareName = share.substr(separator + 1);
+  // One request for the probe, one for the file system: each wipes its own password.
+  const auto fill = [&](HeldRequest& held) {
+    held.request.server = EncodeUtf8(server);
+    held.request.share = EncodeUtf8(shareName);
+    SetLogon(user, held.request);
+    held.request.password = EncodeUtf8(password);
+    held.request.timeoutMs = static_cast<int>(plan.timeoutMs);
+  };
 
   auto probe = std::make_shared<HeldRequest>();
-  probe->request.server = EncodeUtf8(server);
-  probe->request.share = EncodeUtf8(shareName);
-  SetLogon(user, probe->request);
-  probe->request.password = EncodeUtf8(password);
+  fill(*probe);
   const std::int64_t probeMs = deadline - MonotonicMs();
   auto problem = std::make_shared<std::wstring>();
   const std::optional<ShareCalls::Answer> verdict =
@@ -176,11 +181,7 @@ SystemResult PosixPlatform::ConnectOverSmb(const std::wstring& drive, const std:
   }
 
   HeldRequest mount;
-  mount.request.server = EncodeUtf8(server);
-  mount.request.share = EncodeUtf8(shareName);
-  SetLogon(user, mount.request);
-  mount.request.password = EncodeUtf8(password);
-  mount.request.timeoutMs = static_cast<int>(plan.timeoutMs);
+  fill(mount);
   SystemResult served = smb_.Serve(mount.request, plan.uncEntry, deadline - MonotonicMs(), loop_,
                                    [this](std::int64_t maxMs) { ServeEvents(maxMs); });
   if (!served.Succeeded() || !plan.linkDrive) return served;
