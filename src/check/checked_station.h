@@ -11,14 +11,11 @@
 #include "check/check_platform.h"
 #include "check/findings.h"
 #include "check/station_check.h"
+#include "config/configuration.h"
 #include "config/env_vars.h"
 #include "core/app_state.h"
 
 namespace vt {
-
-extern const wchar_t* const ProjectSectionName;
-extern const wchar_t* const NetAddressSectionName;
-extern const wchar_t* const TavistoSectionName;
 
 struct CheckedStation {
   CheckedStation(CheckPlatform& checkPlatform, bool checkOnStation)
@@ -46,6 +43,9 @@ struct CheckedStation {
                                              const std::wstring& key);
   // How many machines' references the program reads.
   int MachinesRead() const;
+  // The first configured slot (1 to 5) whose share `reference` lies on, as the check
+  // cycle publishes it; 0 when none.
+  int SlotOf(const std::wstring& reference) const;
 };
 
 // The parts one after another, in one allocation.

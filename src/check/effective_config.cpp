@@ -4,7 +4,7 @@
 #include "config/configuration.h"
 #include "core/numbered.h"
 #include "portable/case_fold.h"
-#include "shares/check_cycle.h"
+#include "windows/window_watch.h"
 
 namespace vt {
 
@@ -15,7 +15,8 @@ std::wstring Source(CheckedStation& station, const StationToCheck& what, const E
     return UpperCaseText(row.Name) == L"VISUDIR" && !what.folder.empty() ? L"the folder checked"
                                                                          : L"default";
   }
-  const EnvironmentLookup lookup = station.platform.EnvironmentVariable(row.Name, 4095);
+  const EnvironmentLookup lookup =
+      station.platform.EnvironmentVariable(row.Name, MaxEnvironmentValueLength);
   return lookup.outcome == EnvironmentOutcome::Value && !lookup.value.empty() ? L"environment"
                                                                               : L"default";
 }
@@ -27,8 +28,7 @@ std::wstring PasswordForm(const ShareSlot& slot) {
 
 // "(default)" when the file does not set the key.
 std::wstring Setting(CheckedStation& station, const wchar_t* key, const std::wstring& value) {
-  const bool set =
-      CheckedStation::Written(station.customerCfg, TavistoSectionName, key).has_value();
+  const bool set = CheckedStation::Written(station.customerCfg, TavistoSection, key).has_value();
   return L"[Tavisto] " + std::wstring(key) + L"=" + value + (set ? L"" : L" (default)");
 }
 
@@ -38,8 +38,8 @@ std::vector<std::wstring> EffectiveConfiguration(CheckedStation& station,
                                                  const StationToCheck& what) {
   const AppState& state = station.state;
   std::vector<std::wstring> lines;
-  for (int row = 0; row < 10; ++row) {
-    const EnvVarRow& variable = station.envVar[row];
+  for (const EnvVarRow& variable : station.envVar) {
+    if (variable.Name.empty()) continue;  // the rows the program leaves empty
     lines.push_back(variable.Name + L"=" + variable.Value + L" (" +
                     Source(station, what, variable) + L")");
   }
@@ -49,19 +49,15 @@ std::vector<std::wstring> EffectiveConfiguration(CheckedStation& station,
   lines.push_back(L"[Project] NumberOfMachines=" + std::to_wstring(state.NumberOfMachines) +
                   (station.machinesStopStartUp ? L" (stops the program at start-up)" : L""));
   lines.push_back(std::wstring(L"[Project] VWStudio=") + (state.VWStudio ? L"true" : L"false") +
-                  L" (watches \"" + (state.VWStudio ? L"DERuvezo" : L"Vwwebbrowser") + L"\")");
+                  L" (watches \"" + (state.VWStudio ? StudioWindowTitle : BrowserWindowTitle) +
+                  L"\")");
   for (int m = 1; m <= station.MachinesRead(); ++m) {
     for (int r = 1; r <= ReferencesPerMachine; ++r) {
       const std::wstring& reference = state.Reference[m - 1][r - 1];
       if (reference.empty()) continue;
-      std::wstring slotText = L"no share: no status";
-      for (int i = 1; i <= ShareSlotCount; ++i) {
-        const ShareSlot& slot = state.Shares[i - 1];
-        if (!slot.NetAddress.empty() && LiesOnShare(station.platform, reference, slot.NetAddress)) {
-          slotText = L"slot " + std::to_wstring(i);
-          break;
-        }
-      }
+      const int slot = station.SlotOf(reference);
+      const std::wstring slotText =
+          slot > 0 ? L"slot " + std::to_wstring(slot) : std::wstring(L"no share: no status");
       lines.push_back(Concat({L"[", Numbered(L"Machine", m), L"] ", Numbered(L"Reference", r), L"=",
                               reference, L" (", slotText, L")"}));
     }

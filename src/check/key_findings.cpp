@@ -111,9 +111,11 @@ struct SectionInfo {
 
 SectionInfo Classify(const std::wstring& section, bool programIni) {
   const std::wstring upper = UpperCaseText(section);
-  if (programIni) return {upper == L"PROJECT" ? SectionRole::Project : SectionRole::Unread};
-  if (upper == L"NETADDRESS") return {SectionRole::NetAddress};
-  if (upper == L"TAVISTO") return {SectionRole::Tavisto};
+  if (programIni) {
+    return {upper == UpperCaseText(ProjectSection) ? SectionRole::Project : SectionRole::Unread};
+  }
+  if (upper == UpperCaseText(NetAddressSection)) return {SectionRole::NetAddress};
+  if (upper == UpperCaseText(TavistoSection)) return {SectionRole::Tavisto};
   const SplitName split = Split(section);
   if (split.number > 0 && UpperCaseText(split.word) == L"MACHINE")
     return {SectionRole::Machine, split.number};

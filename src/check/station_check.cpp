@@ -9,12 +9,9 @@
 #include "portable/case_fold.h"
 #include "portable/codepage.h"
 #include "portable/utf8.h"
+#include "shares/check_cycle.h"
 
 namespace vt {
-
-const wchar_t* const ProjectSectionName = L"Project";
-const wchar_t* const NetAddressSectionName = L"NetAddress";
-const wchar_t* const TavistoSectionName = L"Tavisto";
 
 namespace {
 
@@ -117,18 +114,17 @@ void Load(CheckedStation& station, const StationToCheck& what) {
     } catch (const ProgramError& error) {
       if (state.NumberOfMachines > MaxMachines && !station.machinesStopStartUp) {
         station.machinesStopStartUp = true;
-        station.Add(
-            station.programIni,
-            CheckedStation::LineOf(station.programIni, ProjectSectionName, L"NumberOfMachines"),
-            Severity::Error, L"the program stops at start-up: " + error.Message());
+        station.Add(station.programIni,
+                    CheckedStation::LineOf(station.programIni, ProjectSection, L"NumberOfMachines"),
+                    Severity::Error, L"the program stops at start-up: " + error.Message());
         state.NumberOfMachines = MaxMachines;
       } else if (!station.intervalStopsStartUp) {
         station.intervalStopsStartUp = true;
         station.Add(
             station.customerCfg,
-            CheckedStation::LineOf(station.customerCfg, NetAddressSectionName, L"UpdateInterval"),
+            CheckedStation::LineOf(station.customerCfg, NetAddressSection, L"UpdateInterval"),
             Severity::Error, L"the program stops at start-up: " + error.Message());
-        station.platform.Override(NetAddressSectionName, L"UpdateInterval", L"");
+        station.platform.Override(NetAddressSection, L"UpdateInterval", L"");
       } else {
         throw;
       }
@@ -159,6 +155,14 @@ std::optional<std::wstring> CheckedStation::Written(const StationFile* file,
 
 int CheckedStation::MachinesRead() const {
   return std::clamp<int>(state.NumberOfMachines, 0, MaxMachines);
+}
+
+int CheckedStation::SlotOf(const std::wstring& reference) const {
+  for (int i = 1; i <= ShareSlotCount; ++i) {
+    const ShareSlot& slot = state.Shares[i - 1];
+    if (!slot.NetAddress.empty() && LiesOnShare(platform, reference, slot.NetAddress)) return i;
+  }
+  return 0;
 }
 
 std::wstring Concat(std::initializer_list<std::wstring_view> parts) {

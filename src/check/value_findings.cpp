@@ -8,7 +8,7 @@
 #include "core/numbered.h"
 #include "portable/case_fold.h"
 #include "portable/secret_text.h"
-#include "shares/check_cycle.h"
+#include "portable/text_rules.h"
 
 namespace vt {
 
@@ -68,7 +68,7 @@ void CheckTrueFalse(ValueCheck& check, const KeyAt& at) {
 
 void CheckNumbers(CheckedStation& station, ValueCheck& check) {
   const AppState& state = station.state;
-  const KeyAt machines{station.programIni, ProjectSectionName, L"NumberOfMachines"};
+  const KeyAt machines{station.programIni, ProjectSection, L"NumberOfMachines"};
   const std::optional<std::wstring> machinesWritten = check.Written(machines);
   if (machinesWritten && !station.machinesStopStartUp) {
     const int n = state.NumberOfMachines;
@@ -80,21 +80,21 @@ void CheckNumbers(CheckedStation& station, ValueCheck& check) {
     station.Add(station.programIni, 0, Severity::Note,
                 L"[Project] NumberOfMachines is missing: no machine's references are read");
   }
-  const KeyAt interval{station.customerCfg, NetAddressSectionName, L"UpdateInterval"};
+  const KeyAt interval{station.customerCfg, NetAddressSection, L"UpdateInterval"};
   if (!station.intervalStopsStartUp) {
     const std::optional<std::wstring> written = check.Written(interval);
     CheckNumber(check, interval, written && PlainValue(*written) == state.UpdateInterval,
                 L"is not a whole number of minutes from 1 to 32767: the program checks every " +
                     std::to_wstring(state.UpdateInterval) + L" minutes");
   }
-  const KeyAt size{station.customerCfg, TavistoSectionName, L"LogFileSizeKB"};
+  const KeyAt size{station.customerCfg, TavistoSection, L"LogFileSizeKB"};
   const std::int64_t usedKB = static_cast<std::int64_t>(state.LogFile.MaxBytes / 1024);
   if (const auto written = check.Written(size)) {
     CheckNumber(
         check, size, PlainValue(*written) == usedKB,
         L"is not a positive whole number: the program uses " + std::to_wstring(usedKB) + L" KB");
   }
-  const KeyAt retry{station.customerCfg, TavistoSectionName, L"RetryAfterFaultSeconds"};
+  const KeyAt retry{station.customerCfg, TavistoSection, L"RetryAfterFaultSeconds"};
   if (const auto written = check.Written(retry)) {
     const std::int64_t seconds = state.RetryAfterFaultSeconds;
     const std::wstring used = seconds == 0 ? L"no early retry" : std::to_wstring(seconds) + L" s";
@@ -106,15 +106,15 @@ void CheckNumbers(CheckedStation& station, ValueCheck& check) {
                      L" minutes): the program waits " + used);
     }
   }
-  const KeyAt timeout{station.customerCfg, TavistoSectionName, L"ShareTimeoutSeconds"};
+  const KeyAt timeout{station.customerCfg, TavistoSection, L"ShareTimeoutSeconds"};
   if (const auto written = check.Written(timeout)) {
     CheckNumber(check, timeout, PlainValue(*written) == state.ShareTimeoutSeconds,
                 L"is not a positive whole number: the program waits " +
                     std::to_wstring(state.ShareTimeoutSeconds) + L" s for a share's server");
   }
-  CheckTrueFalse(check, {station.programIni, ProjectSectionName, L"VWStudio"});
-  CheckTrueFalse(check, {station.customerCfg, TavistoSectionName, L"CheckOnNetworkChange"});
-  CheckTrueFalse(check, {station.customerCfg, TavistoSectionName, L"EventLog"});
+  CheckTrueFalse(check, {station.programIni, ProjectSection, L"VWStudio"});
+  CheckTrueFalse(check, {station.customerCfg, TavistoSection, L"CheckOnNetworkChange"});
+  CheckTrueFalse(check, {station.customerCfg, TavistoSection, L"EventLog"});
 }
 
 // What keeps `name` from being "\\server\share" as the Windows network (SMB) provider
@@ -139,16 +139,11 @@ std::wstring ServerOf(const std::wstring& share) {
   return share.substr(2, share.find(L'\\', 2) - 2);
 }
 
-bool IsDriveLetter(const std::wstring& drive) {
-  return drive.size() == 1 &&
-         ((drive[0] >= L'A' && drive[0] <= L'Z') || (drive[0] >= L'a' && drive[0] <= L'z'));
-}
-
 void CheckSlots(CheckedStation& station, ValueCheck& check) {
   Platform& platform = station.platform;
   const auto& shares = station.state.Shares;
   const auto at = [&station](const wchar_t* word, int i) {
-    return KeyAt{station.customerCfg, NetAddressSectionName, Numbered(word, i)};
+    return KeyAt{station.customerCfg, NetAddressSection, Numbered(word, i)};
   };
   for (int i = 1; i <= ShareSlotCount; ++i) {
     const ShareSlot& slot = shares[i - 1];
@@ -225,13 +220,7 @@ void CheckReferences(CheckedStation& station, ValueCheck& check) {
   for (int m = 1; m <= station.MachinesRead(); ++m) {
     for (int r = 1; r <= ReferencesPerMachine; ++r) {
       const std::wstring& reference = state.Reference[m - 1][r - 1];
-      if (reference.empty()) continue;
-      const bool onShare =
-          std::any_of(state.Shares.begin(), state.Shares.end(), [&](const ShareSlot& slot) {
-            return !slot.NetAddress.empty() &&
-                   LiesOnShare(station.platform, reference, slot.NetAddress);
-          });
-      if (onShare) continue;
+      if (reference.empty() || station.SlotOf(reference) > 0) continue;
       const KeyAt at{station.customerCfg, Numbered(L"Machine", m), Numbered(L"Reference", r)};
       if (reference.compare(0, 2, L"\\\\") == 0) {
         check.Warn(at, reference,
@@ -268,8 +257,8 @@ std::wstring FolderOf(const std::wstring& path) {
 
 void CheckPaths(CheckedStation& station, ValueCheck& check) {
   const AppState& state = station.state;
-  const KeyAt logFile{station.customerCfg, TavistoSectionName, L"LogFile"};
-  const KeyAt metricsFile{station.customerCfg, TavistoSectionName, L"MetricsFile"};
+  const KeyAt logFile{station.customerCfg, TavistoSection, L"LogFile"};
+  const KeyAt metricsFile{station.customerCfg, TavistoSection, L"MetricsFile"};
   for (const auto& [at, used] :
        {std::pair(logFile, state.LogFile.Path), std::pair(metricsFile, state.MetricsFile.Path)}) {
     const std::optional<std::wstring> written = check.Written(at);
@@ -288,8 +277,8 @@ void CheckPaths(CheckedStation& station, ValueCheck& check) {
     }
   }
   if (!station.onStation) return;
-  for (int row = 0; row < 10; ++row) {
-    const EnvVarRow& variable = station.envVar[row];
+  for (const EnvVarRow& variable : station.envVar) {
+    if (variable.Name.empty()) continue;  // the rows the program leaves empty
     const std::wstring left =
         UnexpandedPlaceholder(ExpandPlaceholders(station.platform, station.envVar, variable.Value));
     if (!left.empty())

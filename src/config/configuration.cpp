@@ -14,11 +14,11 @@ const wchar_t* const ProgramIniTemplate = L"$VisuDir$\\Parameter\\Program.ini";
 const wchar_t* const StatusIniTemplate = L"$VisuDir$\\Documentation\\Documentation_Tavisto.ini";
 const wchar_t* const CustomerCfgTemplate = L"$VisuDir$\\Documentation\\Documentation_Customer.cfg";
 
-namespace {
-
 const wchar_t* const ProjectSection = L"Project";
 const wchar_t* const NetAddressSection = L"NetAddress";
 const wchar_t* const TavistoSection = L"Tavisto";
+
+namespace {
 
 constexpr std::int32_t DefaultLogFileSizeKB = 1024;
 // How long a call that may reach a share's server waits for its answer.

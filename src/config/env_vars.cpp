@@ -24,9 +24,6 @@ constexpr DirectoryDefault DirectoryDefaults[] = {
     {L"AllUsersProfile", L"C:\\Documents and Settings\\All Users"},
 };
 
-// The lookup has room for 4095 characters and the terminating zero.
-constexpr std::size_t MaxEnvironmentValueLength = 4095;
-
 // A value that leads back to itself would be expanded forever; the expansion stops
 // after this many replacements, or once the text is this long, and the text then holds
 // what was expanded so far with the remaining placeholders as they stand.

@@ -10,6 +10,9 @@
 namespace vt {
 
 constexpr int EnvVarRowCount = 20;
+// The lookup of a directory variable has room for 4095 characters and the terminating
+// zero.
+constexpr std::size_t MaxEnvironmentValueLength = 4095;
 
 struct EnvVarRow {
   std::wstring Name;

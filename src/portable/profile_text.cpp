@@ -61,6 +61,11 @@ std::wstring Unquoted(const std::wstring& value) {
   return value;
 }
 
+// The value of a key line (its "=" at `equals`) as a read gives it.
+std::wstring ValueOf(const std::wstring& text, std::size_t equals) {
+  return Unquoted(Trimmed(text.substr(equals + 1)));
+}
+
 void AppendUtf16(std::string& bytes, std::uint32_t unit) {
   bytes.push_back(static_cast<char>(unit & 0xFF));
   bytes.push_back(static_cast<char>(unit >> 8));
@@ -177,7 +182,7 @@ std::optional<std::wstring> ProfileDocument::Find(const std::wstring& section,
   const std::optional<std::size_t> number = FindLine(section, key);
   if (!number) return std::nullopt;
   const std::wstring& text = lines_[*number - 1].text;
-  return Unquoted(Trimmed(text.substr(text.find(L'=') + 1)));
+  return ValueOf(text, text.find(L'='));  // where KeyOf found it for FindLine
 }
 
 void ProfileDocument::EndWithLineBreak(Line& line) const {
@@ -234,8 +239,7 @@ std::vector<ProfileDocument::Entry> ProfileDocument::Entries() const {
       section = name;
       entries.push_back({i + 1, *name, std::nullopt, {}});
     } else if (const std::optional<KeyLine> key = KeyOf(text); key && section) {
-      entries.push_back(
-          {i + 1, *section, key->key, Unquoted(Trimmed(text.substr(key->equals + 1)))});
+      entries.push_back({i + 1, *section, key->key, ValueOf(text, key->equals)});
     }
   }
   return entries;

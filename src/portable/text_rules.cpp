@@ -10,6 +10,11 @@ std::wstring TrimSpaces(const std::wstring& text) {
   return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
+bool IsDriveLetter(const std::wstring& drive) {
+  return drive.size() == 1 &&
+         ((drive[0] >= L'A' && drive[0] <= L'Z') || (drive[0] >= L'a' && drive[0] <= L'z'));
+}
+
 int DigitValue(wchar_t c) {
   if (c >= L'0' && c <= L'9') return c - L'0';
   if (c >= L'a' && c <= L'z') return c - L'a' + 10;

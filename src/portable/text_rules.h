@@ -8,6 +8,9 @@ namespace vt {
 // Without the spaces at either end (only U+0020: tabs stay).
 std::wstring TrimSpaces(const std::wstring& text);
 
+// One letter A to Z in either case, as a drive is named without its colon ("K").
+bool IsDriveLetter(const std::wstring& drive);
+
 // The value of a digit in any base up to 36 ("0"-"9", then "a"-"z" in either case);
 // 99 for a character that is no digit.
 int DigitValue(wchar_t c);

@@ -13,6 +13,7 @@
 #include "portable/case_fold.h"
 #include "portable/codepage.h"
 #include "portable/secret_text.h"
+#include "portable/text_rules.h"
 #include "portable/utf8.h"
 
 namespace vt::posix {
@@ -27,11 +28,6 @@ struct ConnectPlan {
 };
 
 namespace {
-
-bool IsDriveLetter(const std::wstring& drive) {
-  return drive.size() == 1 &&
-         ((drive[0] >= L'A' && drive[0] <= L'Z') || (drive[0] >= L'a' && drive[0] <= L'z'));
-}
 
 // "\\server\share" exactly: two components after the leading backslashes.
 bool IsShareName(const std::wstring& name) {
@@ -49,21 +45,13 @@ bool IsFolder(const std::string& path) {
 // What a drive link refers to, as the station names it: "\\server\share" for a link
 // into dosdevices/unc, the host's folder otherwise.
 std::wstring HolderOf(const std::string& link) {
-  char target[4096] = {};
-  const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
-  if (length < 0) return L"a folder of this host";
-  const std::string path(target, static_cast<std::size_t>(length));
+  const std::string path = LinkTarget(link);
+  if (path.empty()) return L"a folder of this host";
   const std::size_t unc = path.rfind("unc/");
   if (unc == std::string::npos || (unc > 0 && path[unc - 1] != '/')) return DecodeCp1252(path);
   std::wstring share = L"\\\\" + DecodeCp1252(path.substr(unc + 4));
   std::replace(share.begin(), share.end(), L'/', L'\\');
   return share;
-}
-
-std::string LinkTarget(const std::string& path) {
-  char target[4096] = {};
-  const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
-  return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
 }
 
 // Linked relative to dosdevices, as Wine links its drives, so the prefix may move.

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -110,6 +111,12 @@ std::string MapHostPath(const std::wstring& path) {
   if (host.empty()) return "/";
   // A relative path stays relative as it was written, without the "./" of its walk.
   return host.compare(0, 2, "./") == 0 && bytes.compare(0, 2, "./") != 0 ? host.substr(2) : host;
+}
+
+std::string LinkTarget(const std::string& path) {
+  char target[4096] = {};
+  const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
+  return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
 }
 
 std::string DefaultWinePrefix() {

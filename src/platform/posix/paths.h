@@ -17,6 +17,9 @@ std::optional<std::string> MapWindowsPath(const std::string& prefix, const std::
 // from it ("stations/a\Parameter\Program.ini").
 std::string MapHostPath(const std::wstring& path);
 
+// What the symbolic link `path` holds; empty when it is no link.
+std::string LinkTarget(const std::string& path);
+
 // The Wine prefix: $WINEPREFIX, or ~/.wine.
 std::string DefaultWinePrefix();
 

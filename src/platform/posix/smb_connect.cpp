@@ -34,7 +34,8 @@ bool ReadAnswer(int output, std::int64_t deadline, std::string& answer) {
     pollfd watched{output, POLLIN, 0};
     const int ready = ::poll(&watched, 1, static_cast<int>(left));
     if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return ready == 0 ? false : true;
+    if (ready == 0) return false;  // the deadline
+    if (ready < 0) return true;    // no answer will come: judged as none
     char buffer[32];
     const ssize_t got = ::read(output, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
@@ -136,11 +137,9 @@ SystemResult SmbFailure(int error, const std::wstring& server, const std::wstrin
       result.reason = server + L" has no share named " + share;
       break;
     case ENXIO:
-      result.kind = FailureKind::Unreachable;
       result.reason = L"no server named " + server + L" is known (the name does not resolve)";
       break;
     case ECONNREFUSED:
-      result.kind = FailureKind::Unreachable;
       result.reason = server + L" refused the connection (no SMB server listens there)";
       break;
     case ETIMEDOUT:

@@ -15,6 +15,7 @@
 #include "platform/posix/helper_process.h"
 #include "platform/posix/monotonic_clock.h"
 #include "platform/posix/mount_table.h"
+#include "platform/posix/paths.h"
 #include "platform/posix/runtime_folder.h"
 #include "platform/posix/system_error.h"
 #include "portable/secret_text.h"
@@ -62,11 +63,7 @@ std::string LowerCase(std::string text) {
 
 }  // namespace
 
-SmbEngine::SmbEngine(const std::string& prefix) {
-  char resolved[PATH_MAX];
-  const std::string folder = ::realpath(prefix.c_str(), resolved) != nullptr ? resolved : prefix;
-  mountPoint_ = folder + "/" + MountFolderName;
-}
+SmbEngine::SmbEngine(std::string prefix) : prefix_(std::move(prefix)) {}
 
 bool SmbEngine::IsLinkIntoMount(const std::string& target) {
   return target.find(std::string("/") + MountFolderName + "/") != std::string::npos;
@@ -123,6 +120,11 @@ SystemResult SmbEngine::Start(std::int64_t deadlineMs, EventLoop& loop,
     return Failure(ENOENT,
                    L"smbnetfs is not installed (the package smbnetfs connects shares over SMB "
                    L"on this host)");
+  }
+  if (mountPoint_.empty()) {  // as the mount table names it: without links
+    char resolved[PATH_MAX];
+    mountPoint_ = (::realpath(prefix_.c_str(), resolved) != nullptr ? resolved : prefix_) +
+                  std::string("/") + MountFolderName;
   }
   Unmount(mountPoint_, StopGraceMs);  // a stale mount a killed file system left
   if (::mkdir(mountPoint_.c_str(), 0755) != 0 && errno != EEXIST) {
@@ -231,17 +233,14 @@ void SmbEngine::Stop() {
   }
   if (pidFd_ >= 0) ::close(pidFd_);
   pidFd_ = -1;
-  Unmount(mountPoint_, StopGraceMs);
+  if (!mountPoint_.empty()) Unmount(mountPoint_, StopGraceMs);
   for (const std::string& link : links_) {
-    char target[PATH_MAX] = {};
-    const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
-    if (length > 0 && IsLinkIntoMount(std::string(target, static_cast<std::size_t>(length))))
-      ::unlink(link.c_str());
+    if (IsLinkIntoMount(LinkTarget(link))) ::unlink(link.c_str());
   }
   links_.clear();
   for (const std::string& folder : folders_) ::rmdir(folder.c_str());  // when empty
   folders_.clear();
-  ::rmdir(mountPoint_.c_str());
+  if (!mountPoint_.empty()) ::rmdir(mountPoint_.c_str());
   runtime_.Remove();
   settingsWritten_ = false;
   folder_.clear();

@@ -24,7 +24,8 @@ namespace vt::posix {
 
 class SmbEngine {
  public:
-  explicit SmbEngine(const std::string& prefix);
+  // Nothing is made or looked at before the first SMB connect.
+  explicit SmbEngine(std::string prefix);
   ~SmbEngine() { Stop(); }
   SmbEngine(const SmbEngine&) = delete;
   SmbEngine& operator=(const SmbEngine&) = delete;
@@ -60,7 +61,8 @@ class SmbEngine {
                      const std::function<void(std::int64_t)>& serve);
   void Ended(int status);
 
-  std::string mountPoint_;
+  std::string prefix_;
+  std::string mountPoint_;  // made at the first start
   RuntimeFolder runtime_;
   std::string folder_;  // the runtime folder's path once made
   bool settingsWritten_ = false;
