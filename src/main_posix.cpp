@@ -16,7 +16,7 @@
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/process.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/system_error.h"
 #include "portable/codepage.h"
 #include "portable/utf8.h"
 

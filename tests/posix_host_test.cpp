@@ -12,10 +12,10 @@
 #include <iterator>
 #include <thread>
 
-#include "platform/posix/event_loop.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/smb_connect.h"
+#include "platform/posix/smb/smb_connect.h"
+#include "platform/posix/system/event_loop.h"
 
 namespace vt::posix {
 namespace {
@@ -128,21 +128,38 @@ TEST(SmbConnect, TheLogonIsReadAsWindowsReadsIt) {
   EXPECT_FALSE(own.user.empty());
 }
 
-TEST(SmbConnect, ARequestCrossesThePipeWholeWhateverItsTextsHold) {
-  SmbRequest sent{"fileserver", "docu", "PLANT", "station", std::string("a\"b\\c d\n", 7), 2750};
+TEST(SmbConnect, RequestsCrossThePipeWholeOneAfterAnotherWhateverTheirTextsHold) {
+  const SmbRequest sent{SmbRequest::Kind::Serve,       "fileserver", "docu", "PLANT", "station",
+                        std::string("a\"b\\c d\n", 7), 2750};
+  std::string one;
+  EncodeSmbRequest(sent, one);
+  SmbRequest drop = sent;
+  drop.kind = SmbRequest::Kind::Drop;
+  std::string two;
+  EncodeSmbRequest(drop, two);
+  const std::string stream = one + two;
   SmbRequest got;
-  ASSERT_TRUE(DecodeSmbRequest(EncodeSmbRequest(sent), got));
+  ASSERT_EQ(DecodeSmbRequest(stream, got), static_cast<std::ptrdiff_t>(one.size()));
   EXPECT_EQ(got.server + "|" + got.share + "|" + got.domain + "|" + got.user,
             "fileserver|docu|PLANT|station");
   EXPECT_EQ(got.password, sent.password);
   EXPECT_EQ(got.timeoutMs, 2750);
-  std::string encoded = EncodeSmbRequest(sent);
-  for (const std::string& bad :
-       {std::string(), encoded.substr(0, encoded.size() - 1), encoded + "x",
-        std::string("a\0b\0c\0d\0e\0"
-                    "12x\0",
-                    14)}) {  // a timeout not a number
-    EXPECT_FALSE(DecodeSmbRequest(bad, got)) << bad.size();
+  EXPECT_EQ(got.kind, SmbRequest::Kind::Serve);
+  ASSERT_EQ(DecodeSmbRequest(stream.substr(one.size()), got),
+            static_cast<std::ptrdiff_t>(two.size()));
+  EXPECT_EQ(got.kind, SmbRequest::Kind::Drop);
+  // Part of a request is no request yet; bytes that are none are told apart.
+  EXPECT_EQ(DecodeSmbRequest(std::string(), got), 0);
+  EXPECT_EQ(DecodeSmbRequest(one.substr(0, one.size() - 1), got), 0);
+  const char unknownKind[] =
+      "mount\0a\0b\0c\0d\0e\0"
+      "1";
+  const char timeoutNoNumber[] =
+      "serve\0a\0b\0c\0d\0e\0"
+      "12x";
+  for (const std::string& bad : {std::string(unknownKind, sizeof unknownKind),
+                                 std::string(timeoutNoNumber, sizeof timeoutNoNumber)}) {
+    EXPECT_EQ(DecodeSmbRequest(bad, got), -1) << bad.size();
   }
 }
 

@@ -19,8 +19,8 @@
 #include <thread>
 
 #include "platform/posix/atomic_file.h"
-#include "platform/posix/file_calls.h"
 #include "platform/posix/profile_store.h"
+#include "platform/posix/system/file_calls.h"
 
 namespace vt::posix {
 namespace {

@@ -45,6 +45,7 @@ void AppendWide(std::wstring& out, char32_t c) {
 
 std::wstring DecodeUtf8(const std::string& bytes) {
   std::wstring out;
+  out.reserve(bytes.size());  // as above: never more characters than bytes
   std::size_t i = 0;
   while (i < bytes.size()) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
@@ -79,8 +80,10 @@ std::wstring DecodeUtf8(const std::string& bytes) {
 }
 
 std::string EncodeUtf8(const std::wstring& text) {
+  // One allocation of the largest size: a password passes through here, and a string
+  // that grows leaves a copy of what it held in the memory it gives back.
   std::string out;
-  out.reserve(text.size());
+  out.reserve(text.size() * (sizeof(wchar_t) == 2 ? 3 : 4));
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = static_cast<char32_t>(text[i]);
     if (IsHighSurrogate(c) && i + 1 < text.size() &&

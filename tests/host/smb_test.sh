@@ -13,7 +13,7 @@ station=$2
 
 skip() { echo "SKIPPED: $*"; exit 77; }
 if [ "${VODU_IN_NAMESPACE:-0}" != 1 ]; then
-  for program in smbd smbpasswd smbnetfs; do
+  for program in smbd smbpasswd; do
     command -v "$program" > /dev/null ||
       { echo "FAIL: missing $program (scripts/setup installs samba and smbnetfs)"; exit 1; }
   done
@@ -67,7 +67,7 @@ stop_and_verify_clean() {
   pid=""
   [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM ($1)"
   ! grep -q vodu-tavisto-shares /proc/self/mountinfo || fail "a mount is left ($1)"
-  ! pgrep -f 'smbnetfs|--smb-probe' > /dev/null || fail "a helper is left: $(pgrep -af 'smbnetfs|--smb-probe') ($1)"
+  ! pgrep -f 'vodu-tavisto-smb' > /dev/null || fail "a helper is left: $(pgrep -af 'vodu-tavisto-smb') ($1)"
   [ -z "$(ls -A "$runtime")" ] || fail "runtime files are left: $(ls -AR "$runtime") ($1)"
   [ ! -e "$mount" ] || fail "the mount point is left ($1)"
 }
@@ -152,12 +152,12 @@ wait_for 'Checking ready' 15 2
 [ "$(grep -cF 'Checking: \\fileserver\visu' "$out")" -eq 1 ] || fail "the refused logon was tried again early"
 ok "a refused logon gets no early retry"
 
-pkill -KILL -x smbnetfs
-wait_for 'Fault by smbnetfs: ended by signal 9 (Killed)' 5
+pkill -KILL -f vodu-tavisto-smbfs
+wait_for 'Fault by vodu-tavisto-smbfs: ended by signal 9 (Killed)' 5
 before=$(checks)
 wait_for 'Checking ready' 15 $((before + 1))
 [ "$(cat "$copy/dosdevices/x:/m1.txt")" = hello ] || fail "X: not connected again after the helper was killed"
-[ "$(grep -c 'Fault by smbnetfs' "$out")" -eq 1 ] || fail "the helper's end was not named once"
+[ "$(grep -c 'Fault by vodu-tavisto-smbfs' "$out")" -eq 1 ] || fail "the helper's end was not named once"
 ok "a killed helper is named once and started again by the next check"
 
 smb_server_stop
@@ -184,18 +184,18 @@ smb_server_resume
 start
 wait_for 'Checking ready'
 [ "$(cat "$copy/dosdevices/x:/m1.txt")" = hello ] || fail "X: not connected at a new start"
-pgrep -x smbnetfs > /dev/null || fail "no smbnetfs runs for X:"
+pgrep -f vodu-tavisto-smbfs > /dev/null || fail "no smbnetfs runs for X:"
 kill -KILL "$pid"
 wait "$pid" 2> /dev/null
 pid=""
-for _ in $(seq 1 20); do pgrep -x smbnetfs > /dev/null || break; sleep 0.05; done
-! pgrep -x smbnetfs > /dev/null || fail "smbnetfs outlived the program killed with SIGKILL"
+for _ in $(seq 1 20); do pgrep -f vodu-tavisto-smbfs > /dev/null || break; sleep 0.05; done
+! pgrep -f vodu-tavisto-smbfs > /dev/null || fail "smbnetfs outlived the program killed with SIGKILL"
 ok "no helper outlives the program, not even one killed with SIGKILL"
 
 start
 wait_for 'Checking ready'
 kill -STOP "$pid"
-pkill -KILL -x smbnetfs
+pkill -KILL -f vodu-tavisto-smbfs
 kill -KILL "$pid"
 wait "$pid" 2> /dev/null
 pid=""

@@ -5,10 +5,10 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/posix/descriptor.h"
-#include "platform/posix/file_calls.h"
 #include "platform/posix/paths.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/descriptor.h"
+#include "platform/posix/system/file_calls.h"
+#include "platform/posix/system/system_error.h"
 #include "platform/posix/temporary_files.h"
 
 namespace vt::posix {

@@ -6,7 +6,7 @@
 
 #include "platform/posix/file_reading.h"
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/system_error.h"
 #include "portable/secret_text.h"
 #include "portable/utf8.h"
 

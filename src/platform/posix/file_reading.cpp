@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "platform/posix/atomic_file.h"
-#include "platform/posix/descriptor.h"
-#include "platform/posix/file_calls.h"
+#include "platform/posix/system/descriptor.h"
+#include "platform/posix/system/file_calls.h"
 
 namespace vt::posix {
 

@@ -6,10 +6,10 @@
 #include <cerrno>
 
 #include "platform/posix/atomic_file.h"
-#include "platform/posix/descriptor.h"
-#include "platform/posix/file_calls.h"
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/descriptor.h"
+#include "platform/posix/system/file_calls.h"
+#include "platform/posix/system/system_error.h"
 #include "portable/codepage.h"
 
 namespace vt::posix {

@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/posix/monotonic_clock.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/smb_connect.h"
-#include "platform/posix/smb_engine.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/smb/smb_connect.h"
+#include "platform/posix/smb/smb_file_system.h"
+#include "platform/posix/system/monotonic_clock.h"
+#include "platform/posix/system/system_error.h"
 #include "portable/case_fold.h"
 #include "portable/codepage.h"
 #include "portable/secret_text.h"
@@ -89,7 +89,7 @@ SystemResult Plan(const std::string& prefix, const std::wstring& drive, const st
   if (!IsShareName(share)) return ErrnoResult(EINVAL);
   const std::string folder = hostPathOf(share);
   plan.uncEntry = folder;
-  const bool ours = SmbEngine::IsLinkIntoMount(LinkTarget(folder));
+  const bool ours = SmbFileSystem::IsLinkIntoMount(LinkTarget(folder));
   if (!ours && !folder.empty() && IsFolder(folder)) {
     if (!plan.linkDrive) {  // as before: a drive that names a folder is in use
       SystemResult inUse = ErrnoResult(EEXIST);
@@ -136,7 +136,7 @@ SystemResult PosixPlatform::ConnectOverSmb(const std::wstring& drive, const std:
                                            const ConnectPlan& plan, std::int64_t deadline) {
   SystemResult failure;
   const std::string home = smb_.Home(failure);
-  if (home.empty() || !failure.Succeeded()) return failure;
+  if (home.empty()) return failure;
   const std::size_t separator = share.find(L'\\', 2);
   const std::wstring server = share.substr(2, separator - 2);
   const std::wstring shareName = share.substr(separator + 1);
@@ -151,26 +151,27 @@ SystemResult PosixPlatform::ConnectOverSmb(const std::wstring& drive, const std:
 
   auto probe = std::make_shared<HeldRequest>();
   fill(*probe);
-  const std::int64_t probeMs = deadline - MonotonicMs();
   auto problem = std::make_shared<std::wstring>();
-  const std::optional<ShareCalls::Answer> verdict =
-      RunShareCall(drive, probeMs, [probe, home, probeMs, problem]() -> ShareCalls::Answer {
+  const std::optional<ShareCalls::Answer> verdict = RunShareCall(
+      drive, deadline - MonotonicMs(), [probe, home, deadline, problem]() -> ShareCalls::Answer {
         SystemResult result;
         result.error =
-            static_cast<std::uint32_t>(ProbeSmbShare(probe->request, home, probeMs, *problem));
+            static_cast<std::uint32_t>(ProbeSmbShare(probe->request, home, deadline, *problem));
         return {DriveRoot::Unreadable, result};
       });
   if (!verdict) return {NoAnswerError(), L"", FailureKind::NoAnswer};
   if (!verdict->result.Succeeded()) {
-    SystemResult result =
-        SmbFailure(static_cast<int>(verdict->result.error), server, shareName, user, probeMs);
+    const int error = static_cast<int>(verdict->result.error);
+    // A logon the server refuses now is not kept for the file system either.
+    if (error == EACCES || error == EPERM) smb_.Drop(probe->request.server, probe->request.share);
+    SystemResult result = SmbFailure(error, server, shareName, user, plan.timeoutMs);
     if (!problem->empty()) result.reason = *problem;
     return result;
   }
 
   HeldRequest mount;
   fill(mount);
-  SystemResult served = smb_.Serve(mount.request, plan.uncEntry, deadline - MonotonicMs(), loop_,
+  SystemResult served = smb_.Serve(mount.request, plan.uncEntry, deadline,
                                    [this](std::int64_t maxMs) { ServeEvents(maxMs); });
   if (!served.Succeeded() || !plan.linkDrive) return served;
   return LinkDrive(prefix_, MapWindowsPath(prefix_, drive + L":").value_or(std::string()),

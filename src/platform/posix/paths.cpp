@@ -113,12 +113,6 @@ std::string MapHostPath(const std::wstring& path) {
   return host.compare(0, 2, "./") == 0 && bytes.compare(0, 2, "./") != 0 ? host.substr(2) : host;
 }
 
-std::string LinkTarget(const std::string& path) {
-  char target[4096] = {};
-  const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
-  return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
-}
-
 std::string DefaultWinePrefix() {
   if (const char* prefix = std::getenv("WINEPREFIX"); prefix != nullptr && *prefix != '\0') {
     return prefix;

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/posix/system/link_target.h"
+
 namespace vt::posix {
 
 // The host path of a Windows path; each component is matched without regard to letter
@@ -16,9 +18,6 @@ std::optional<std::string> MapWindowsPath(const std::string& prefix, const std::
 // matched without regard to letter case as above: the files of a station checked away
 // from it ("stations/a\Parameter\Program.ini").
 std::string MapHostPath(const std::wstring& path);
-
-// What the symbolic link `path` holds; empty when it is no link.
-std::string LinkTarget(const std::string& path);
 
 // The Wine prefix: $WINEPREFIX, or ~/.wine.
 std::string DefaultWinePrefix();

@@ -9,11 +9,11 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "platform/posix/event_loop.h"
 #include "platform/posix/log_output.h"
 #include "platform/posix/profile_store.h"
 #include "platform/posix/share_calls.h"
-#include "platform/posix/smb_engine.h"
+#include "platform/posix/smb/smb_file_system.h"
+#include "platform/posix/system/event_loop.h"
 #include "platform/posix/system_watch.h"
 #include "platform/timer_table.h"
 
@@ -62,7 +62,7 @@ class PosixPlatform final : public Platform {
   TimerTable timers_;
   EventLoop loop_;
   ShareCalls shareCalls_{loop_};
-  SmbEngine smb_{prefix_};
+  SmbFileSystem smb_{prefix_, loop_};
   SystemWatch watch_;
   TwipsRect listRect_{};
   TwipsRect buttonRect_{};

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/system_error.h"
 
 namespace vt::posix {
 

@@ -2,7 +2,7 @@
 #include <cerrno>
 
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/system_error.h"
 #include "portable/profile_text.h"
 
 namespace vt::posix {

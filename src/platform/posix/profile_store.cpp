@@ -2,9 +2,9 @@
 
 #include <cerrno>
 
-#include "platform/posix/file_calls.h"
 #include "platform/posix/paths.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/file_calls.h"
+#include "platform/posix/system/system_error.h"
 
 namespace vt::posix {
 

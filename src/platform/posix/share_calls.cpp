@@ -8,8 +8,8 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/posix/monotonic_clock.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/monotonic_clock.h"
+#include "platform/posix/system/system_error.h"
 #include "portable/case_fold.h"
 
 namespace vt::posix {

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/event_loop.h"
+#include "platform/posix/system/event_loop.h"
 #include "platform/share_call_answer.h"
 
 namespace vt::posix {

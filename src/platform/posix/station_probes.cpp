@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/system_error.h"
 
 namespace vt::posix {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/system_error.h"
 
 namespace vt::posix {
 

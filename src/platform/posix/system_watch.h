@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/descriptor.h"
-#include "platform/posix/event_loop.h"
+#include "platform/posix/system/descriptor.h"
+#include "platform/posix/system/event_loop.h"
 
 namespace vt::posix {
 

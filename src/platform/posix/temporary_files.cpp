@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "platform/posix/file_calls.h"
 #include "platform/posix/paths.h"
+#include "platform/posix/system/file_calls.h"
 
 namespace vt::posix {
 

@@ -10,11 +10,11 @@
 #include <cstdio>
 #include <ctime>
 
-#include "platform/posix/monotonic_clock.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/process.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/monotonic_clock.h"
+#include "platform/posix/system/system_error.h"
 #include "platform/window_frame.h"
 #include "portable/case_fold.h"
 #include "portable/codepage.h"

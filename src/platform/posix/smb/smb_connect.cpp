@@ -1,15 +1,16 @@
-#include "platform/posix/smb_connect.h"
+#include "platform/posix/smb/smb_connect.h"
 
 #include <poll.h>
 #include <pwd.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
+#include <vector>
 
-#include "platform/posix/helper_process.h"
-#include "platform/posix/monotonic_clock.h"
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/child_process.h"
+#include "platform/posix/system/monotonic_clock.h"
+#include "platform/posix/system/system_error.h"
 #include "portable/secret_text.h"
 #include "portable/utf8.h"
 
@@ -17,16 +18,27 @@ namespace vt::posix {
 
 namespace {
 
-// What a pipe takes at once without a reader; a longer request is no password of a
+// What a pipe takes at once without a reader; a longer request is no logon of a
 // station's anyway.
 constexpr std::size_t LongestRequest = 4096;
+// The library's own timeout ends a silent server's wait this much before the deadline,
+// so the verdict (ETIMEDOUT) still comes from the probe.
+constexpr std::int64_t VerdictMarginMs = 250;
+constexpr int ShortestTimeoutMs = 100;
 
+// Looked up where the logon is set, on any thread: getpwuid_r, not getpwuid.
 std::string HostUser() {
-  const passwd* entry = ::getpwuid(::getuid());
-  return entry != nullptr && entry->pw_name != nullptr ? entry->pw_name : "";
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+      found == nullptr || found->pw_name == nullptr)
+    return std::string();
+  return found->pw_name;
 }
 
-// The helper's answer: decimal errno, or nothing when it ended without one.
+// The probe's answer: decimal errno, or nothing when it ended without one.
 bool ReadAnswer(int output, std::int64_t deadline, std::string& answer) {
   for (;;) {
     const std::int64_t left = deadline - MonotonicMs();
@@ -42,16 +54,6 @@ bool ReadAnswer(int output, std::int64_t deadline, std::string& answer) {
     if (got <= 0) return true;
     answer.append(buffer, static_cast<std::size_t>(got));
   }
-}
-
-std::string ProbeProgram() {
-  const std::string own = OwnExecutable();
-  const std::string folder = own.substr(0, own.rfind('/'));
-  for (const std::string& candidate :
-       {folder + "/" + SmbProbeProgram, folder + "/../libexec/vodu-tavisto/" + SmbProbeProgram}) {
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return std::string();
 }
 
 int ParseErrno(const std::string& answer) {
@@ -77,20 +79,20 @@ void SetLogon(const std::wstring& user, SmbRequest& request) {
   }
 }
 
-int ProbeSmbShare(SmbRequest& request, const std::string& home, std::int64_t deadlineMs,
+int ProbeSmbShare(SmbRequest& request, const std::string& home, std::int64_t deadline,
                   std::wstring& problem) {
-  const std::int64_t deadline = MonotonicMs() + deadlineMs;
-  // The library's own timeout ends a silent server's wait a little before the deadline,
-  // so the verdict (ETIMEDOUT) still comes from the helper.
-  request.timeoutMs = static_cast<int>(std::max<std::int64_t>(deadlineMs - 250, 100));
-  std::string bytes = EncodeSmbRequest(request);
+  request.kind = SmbRequest::Kind::Probe;
+  request.timeoutMs = static_cast<int>(
+      std::max<std::int64_t>(deadline - MonotonicMs() - VerdictMarginMs, ShortestTimeoutMs));
+  std::string bytes;
+  EncodeSmbRequest(request, bytes);
   Wipe(request.password);
   if (bytes.size() > LongestRequest) {
     Wipe(bytes);
     problem = L"the user or the password is longer than an SMB logon takes";
     return EPROTO;
   }
-  const std::string program = ProbeProgram();
+  const std::string program = CompanionProgram(SmbProbeProgram);
   if (program.empty()) {
     Wipe(bytes);
     problem =
@@ -98,18 +100,23 @@ int ProbeSmbShare(SmbRequest& request, const std::string& home, std::int64_t dea
     return ENOENT;
   }
   // Killed with the thread that starts it: a probe never outlives its connect.
-  const HelperProcess helper = StartHelper({program}, home, true, SIGKILL);
-  const bool handed =
-      ::write(helper.input, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  Wipe(bytes);
-  ::close(helper.input);
-  std::string answer;
-  const bool ended = handed && ReadAnswer(helper.output, deadline, answer);
-  ::close(helper.output);
-  if (!ended) ::kill(helper.pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(helper.pid, &status, 0) < 0 && errno == EINTR) {
+  ChildProcess probe;
+  const char* call = nullptr;
+  const int started = probe.Start({{program}, home, true, SIGKILL}, &call);
+  if (started != 0) {
+    Wipe(bytes);
+    problem = L"the SMB probe " + DecodeUtf8(program) + L" cannot be run: " +
+              FailedCallText(DecodeUtf8(call != nullptr ? call : "fork"),
+                             static_cast<std::uint32_t>(started), ErrnoText(started));
+    return EPROTO;
   }
+  const bool handed = ::write(probe.Input().get(), bytes.data(), bytes.size()) ==
+                      static_cast<ssize_t>(bytes.size());
+  Wipe(bytes);
+  probe.Input().Reset();
+  std::string answer;
+  const bool ended = handed && ReadAnswer(probe.Output().get(), deadline, answer);
+  const int status = probe.End(SIGKILL, deadline);
   if (!ended) return handed ? ETIMEDOUT : EPROTO;
   const int error = ParseErrno(answer);
   if (error >= 0) return error;
@@ -118,7 +125,7 @@ int ProbeSmbShare(SmbRequest& request, const std::string& home, std::int64_t dea
 }
 
 SystemResult SmbFailure(int error, const std::wstring& server, const std::wstring& share,
-                        const std::wstring& user, std::int64_t deadlineMs) {
+                        const std::wstring& user, std::int64_t timeoutMs) {
   SystemResult result = ErrnoResult(error);
   const std::wstring logon = user.empty() ? L"this host's user" : user;
   switch (error) {
@@ -142,10 +149,13 @@ SystemResult SmbFailure(int error, const std::wstring& server, const std::wstrin
     case ECONNREFUSED:
       result.reason = server + L" refused the connection (no SMB server listens there)";
       break;
+    case EPROTONOSUPPORT:
+      result.reason = server + L" speaks only SMB1, which this host's SMB client does not allow";
+      break;
     case ETIMEDOUT:
       // As the program words a call that gives no answer in time.
       result.reason = L"no answer from \\\\" + server + L"\\" + share + L" within " +
-                      std::to_wstring((deadlineMs + 999) / 1000) + L" s";
+                      std::to_wstring((timeoutMs + 999) / 1000) + L" s";
       break;
     case ENETUNREACH:
     case EHOSTUNREACH:

@@ -2,7 +2,7 @@
 // path, through the file call table; a close whose failure matters is made by Close().
 #pragma once
 
-#include "platform/posix/file_calls.h"
+#include "platform/posix/system/file_calls.h"
 
 namespace vt::posix {
 

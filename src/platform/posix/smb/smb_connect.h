@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/smb_request.h"
+#include "platform/posix/smb/smb_request.h"
 
 namespace vt::posix {
 
@@ -16,16 +16,18 @@ namespace vt::posix {
 // this host's user, as Windows then logs on as the user of the session.
 void SetLogon(const std::wstring& user, SmbRequest& request);
 
-// Asks the probe (smb_probe.h; HOME `home`, where its client settings are) for the verdict on
-// `request`, and kills it at `deadlineMs`. The password is wiped in `request` once it
-// is handed over. The errno of the verdict (0: connected), ETIMEDOUT at the deadline;
-// a helper that gives no verdict is EPROTO and `problem` says how it ended.
-int ProbeSmbShare(SmbRequest& request, const std::string& home, std::int64_t deadlineMs,
+// Asks the probe (smb_probe.h; HOME `home`, where its client settings are) for the
+// verdict on `request`, and kills it when the monotonic clock reaches `deadline` (ms).
+// The password is wiped in `request` once it is handed over. The errno of the verdict
+// (0: connected), ETIMEDOUT at the deadline; a probe that gives no verdict is EPROTO and
+// `problem` says why.
+int ProbeSmbShare(SmbRequest& request, const std::string& home, std::int64_t deadline,
                   std::wstring& problem);
 
 // The failure that a verdict of `error` is, with a reason that names the server, the
-// share and the user (as configured) and says what happened.
+// share and the user (as configured) and says what happened; `timeoutMs` is the time
+// the connect had.
 SystemResult SmbFailure(int error, const std::wstring& server, const std::wstring& share,
-                        const std::wstring& user, std::int64_t deadlineMs);
+                        const std::wstring& user, std::int64_t timeoutMs);
 
 }  // namespace vt::posix

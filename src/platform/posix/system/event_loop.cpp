@@ -1,11 +1,11 @@
-#include "platform/posix/event_loop.h"
+#include "platform/posix/system/event_loop.h"
 
 #include <poll.h>
 
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/posix/system_error.h"
+#include "platform/posix/system/system_error.h"
 
 namespace vt::posix {
 

@@ -11,7 +11,8 @@ namespace vt::posix {
 bool IsMounted(const std::string& folder);
 
 // Unmounts `folder` lazily when it is a mount point: itself where it may (root), or
-// through FUSE's own fusermount3 for a mount of this user's, waiting at most `waitMs`.
-void Unmount(const std::string& folder, std::int64_t waitMs);
+// through FUSE's own fusermount3 for a mount of this user's, which is ended when the
+// monotonic clock reaches `deadline` (ms).
+void Unmount(const std::string& folder, std::int64_t deadline);
 
 }  // namespace vt::posix

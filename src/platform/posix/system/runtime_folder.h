@@ -1,12 +1,13 @@
 // The program's runtime folder: a folder of mode 0700 on tmpfs, made on first use, for
-// what must not outlive the program nor be seen by other users (the logons of the SMB
-// file system). It is removed when the program ends; a folder that a killed program left
-// is removed by the next start that makes one.
+// what its helpers need and no other user may see (their SMB client settings). It is
+// removed when the program ends; one that a killed program left is removed by the next
+// start that makes one.
 #pragma once
 
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/system/descriptor.h"
 
 namespace vt::posix {
 
@@ -25,7 +26,7 @@ class RuntimeFolder {
 
  private:
   std::string path_;
-  int lock_ = -1;  // held while the program lives: a folder whose lock is free is left over
+  Descriptor lock_;  // held while the program lives: a folder whose lock is free is left over
 };
 
 // Writes `bytes` as a new file of mode 0600 and renames it over `path`: a reader finds

@@ -1,4 +1,4 @@
-#include "platform/posix/file_calls.h"
+#include "platform/posix/system/file_calls.h"
 
 #include <fcntl.h>
 #include <stdio.h>

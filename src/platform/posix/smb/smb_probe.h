@@ -10,7 +10,8 @@ namespace vt::posix {
 // errno (0: the share lists with that logon) on descriptor 1 as decimal text. EACCES is
 // answered only when the server refused the logon itself; access refused to the share
 // alone (the logon accepted) is EPERM. A server name that does not resolve (no such
-// name, or no name server answers) is ENXIO.
+// name, or no name server answers) is ENXIO; a server that speaks only SMB1, which this
+// host's client settings do not allow, is EPROTONOSUPPORT.
 int RunSmbProbe();
 
 }  // namespace vt::posix

@@ -1,0 +1,555 @@
+#include "platform/posix/smb/smbfs_operations.h"
+
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "platform/posix/smb/smb_client.h"
+#include "platform/posix/system/monotonic_clock.h"
+
+namespace vt::posix {
+
+namespace {
+
+// The share's timeout bounds each operation; a share served without one gets this.
+constexpr int FallbackTimeoutMs = 30000;
+// Reads and writes of up to this many bytes in one operation (the kernel's largest).
+constexpr unsigned LargestTransfer = 1u << 20;
+
+ServedShares& Shares() {
+  return *static_cast<ServedShares*>(fuse_get_context()->private_data);
+}
+
+// Where a path of the mount lies: the mount's root (depth 0), a server's folder (1),
+// or in a served share (2).
+struct Place {
+  int depth = 0;
+  std::string server;
+  std::shared_ptr<ServedShare> share;
+  std::string inner;  // the path inside the share: "" or "/folder/file"
+  std::string Url() const { return SmbUrl(share->Server(), share->Name(), inner); }
+};
+
+int Locate(const char* path, Place& place) {
+  const std::string text = path;
+  std::size_t at = text.find_first_not_of('/');
+  if (at == std::string::npos) return 0;
+  std::size_t end = text.find('/', at);
+  place.server = text.substr(at, end - at);
+  place.depth = 1;
+  if (end == std::string::npos || end + 1 >= text.size()) {
+    return Shares().SharesOf(place.server).empty() ? -ENOENT : 0;
+  }
+  at = end + 1;
+  end = text.find('/', at);
+  place.share = Shares().Find(place.server, text.substr(at, end - at));
+  if (!place.share) return -ENOENT;
+  place.depth = 2;
+  if (end != std::string::npos && end + 1 < text.size()) place.inner = text.substr(end);
+  return 0;
+}
+
+// A place that must lie in a share: the mount's root and a server's folder are made by
+// the file system and cannot be changed.
+int LocateInShare(const char* path, Place& place) {
+  const int located = Locate(path, place);
+  if (located != 0) return located;
+  return place.depth == 2 ? 0 : -EACCES;
+}
+
+std::int64_t DeadlineOf(const ServedShare& share) {
+  const int timeoutMs = share.TimeoutMs();
+  return MonotonicMs() + (timeoutMs > 0 ? timeoutMs : FallbackTimeoutMs);
+}
+
+// Runs `work` on one of the share's connections within the share's timeout: -errno.
+int OnShare(const Place& place, SmbConnection::Work work) {
+  return -place.share->Connection()->Run(std::move(work), DeadlineOf(*place.share));
+}
+
+void FolderAttributes(struct stat* info) {
+  static const std::time_t mounted = std::time(nullptr);
+  *info = {};
+  info->st_mode = S_IFDIR | 0755;
+  info->st_nlink = 2;
+  info->st_uid = ::getuid();
+  info->st_gid = ::getgid();
+  info->st_atime = info->st_mtime = info->st_ctime = mounted;
+}
+
+// An open file: used only on its connection's thread, so it needs no lock of its own.
+struct OpenFile {
+  std::shared_ptr<ServedShare> share;
+  std::shared_ptr<SmbConnection> connection;
+  std::string url;
+  int flags = 0;  // as opened on the server
+  bool append = false;
+  SMBCFILE* file = nullptr;
+};
+using FileRef = std::shared_ptr<OpenFile>;
+
+FileRef& FileOf(const fuse_file_info* info) {
+  return *reinterpret_cast<FileRef*>(info->fh);
+}
+
+// What a lost connection gives a file opened on it: after the server restarted, the
+// handle is of a session that no longer exists.
+bool ConnectionLost(int error) {
+  return error == ECONNABORTED || error == ECONNRESET || error == EPIPE || error == ENOTCONN ||
+         error == EBADF;
+}
+
+int Reopen(SMBCCTX* context, OpenFile& open) {
+  if (open.file != nullptr) smbc_getFunctionClose(context)(context, open.file);
+  errno = 0;
+  open.file = smbc_getFunctionOpen(context)(context, open.url.c_str(),
+                                            open.flags & ~(O_CREAT | O_EXCL | O_TRUNC), 0);
+  return open.file != nullptr ? 0 : SmbError();
+}
+
+// Runs `call` (0 or an errno) on an open file, within the share's timeout. Where the
+// connection was lost since the file was opened (its server restarted), the file is
+// opened again and, with `again`, the call is made once more.
+template <typename Call>
+int OnFile(const fuse_file_info* info, Call call, bool again = true) {
+  const FileRef file = FileOf(info);
+  const auto work = [file, call, again](SMBCCTX* context) {
+    int error = file->file != nullptr ? call(context, *file) : EBADF;
+    if (!ConnectionLost(error)) return error;
+    const int reopened = Reopen(context, *file);
+    if (reopened != 0 || !again) return reopened != 0 ? reopened : error;
+    return call(context, *file);
+  };
+  return -file->connection->Run(work, DeadlineOf(*file->share));
+}
+
+// A file's attributes through its handle; where the handle was opened for writing only
+// (the server then refuses to tell them through it), through its path.
+int FileAttributes(SMBCCTX* context, const OpenFile& open, struct stat* info) {
+  errno = 0;
+  if (smbc_getFunctionFstat(context)(context, open.file, info) == 0) return 0;
+  if (errno != EINVAL && errno != EACCES) return SmbError();
+  errno = 0;
+  return smbc_getFunctionStat(context)(context, open.url.c_str(), info) == 0 ? 0 : SmbError();
+}
+
+int Seek(SMBCCTX* context, SMBCFILE* file, off_t offset) {
+  errno = 0;
+  return smbc_getFunctionLseek(context)(context, file, offset, SEEK_SET) == offset ? 0 : SmbError();
+}
+
+int GetAttributes(const char* path, struct stat* info, fuse_file_info* fileInfo) {
+  if (fileInfo != nullptr && fileInfo->fh != 0) {
+    auto found = std::make_shared<struct stat>();
+    const int error = OnFile(fileInfo, [found](SMBCCTX* context, OpenFile& open) {
+      return FileAttributes(context, open, found.get());
+    });
+    if (error == 0) *info = *found;
+    return error;
+  }
+  Place place;
+  const int located = Locate(path, place);
+  if (located != 0) return located;
+  if (place.depth < 2) {
+    FolderAttributes(info);
+    return 0;
+  }
+  auto found = std::make_shared<struct stat>();
+  const int error = OnShare(place, [url = place.Url(), found](SMBCCTX* context) {
+    return smbc_getFunctionStat(context)(context, url.c_str(), found.get()) == 0 ? 0 : SmbError();
+  });
+  if (error == 0) *info = *found;
+  return error;
+}
+
+// Opens (or with O_CREAT makes) a file on one of the share's connections.
+int OpenOn(const char* path, int flags, mode_t mode, fuse_file_info* info) {
+  Place place;
+  const int located = Locate(path, place);
+  if (located != 0) return located;
+  if (place.depth < 2) return (flags & O_ACCMODE) == O_RDONLY ? -EISDIR : -EACCES;
+  auto file = std::make_shared<OpenFile>();
+  file->share = place.share;
+  file->connection = place.share->Connection();
+  file->url = place.Url();
+  // The library refuses O_APPEND (Samba's client answers it with ENXIO): the file is
+  // opened without it and each write of this open goes to the end of the file as the
+  // server has it then (see Write).
+  file->append = (flags & O_APPEND) != 0;
+  file->flags = flags & (O_ACCMODE | O_CREAT | O_EXCL | O_TRUNC);
+  const auto open = [file, mode](SMBCCTX* context) {
+    // Opened for writing only, the server tells a file's size and times not through the
+    // handle: opened for reading too where it allows, as Windows adds that right to
+    // every open for writing.
+    if ((file->flags & O_ACCMODE) == O_WRONLY) {
+      const int both = (file->flags & ~O_ACCMODE) | O_RDWR;
+      errno = 0;
+      file->file = smbc_getFunctionOpen(context)(context, file->url.c_str(), both, mode);
+      if (file->file != nullptr) {
+        file->flags = both;
+        return 0;
+      }
+      if (errno != EACCES && errno != EPERM) return SmbError();
+    }
+    errno = 0;
+    file->file = smbc_getFunctionOpen(context)(context, file->url.c_str(), file->flags, mode);
+    return file->file != nullptr ? 0 : SmbError();
+  };
+  // Opened after its caller gave up: closed again, or it would stay open on the server.
+  const auto undo = [file](SMBCCTX* context) {
+    smbc_getFunctionClose(context)(context, file->file);
+    file->file = nullptr;
+    return 0;
+  };
+  const int error = file->connection->Run(open, DeadlineOf(*place.share), undo);
+  if (error != 0) return -error;
+  ++file->connection->openFiles;
+  info->fh = reinterpret_cast<std::uint64_t>(new FileRef(file));
+  return 0;
+}
+
+int Open(const char* path, fuse_file_info* info) {
+  return OpenOn(path, info->flags, 0, info);
+}
+
+int Create(const char* path, mode_t mode, fuse_file_info* info) {
+  return OpenOn(path, info->flags | O_CREAT, mode, info);
+}
+
+int Read(const char*, char* buffer, std::size_t size, off_t offset, fuse_file_info* info) {
+  // Read into memory of the call's own: a call the deadline gives up on may still
+  // write after the caller's buffer is gone.
+  auto bytes = std::make_shared<std::vector<char>>(size);
+  const int error = OnFile(info, [bytes, offset](SMBCCTX* context, OpenFile& open) {
+    const int seek = Seek(context, open.file, offset);
+    if (seek != 0) return seek;
+    std::size_t got = 0;
+    while (got < bytes->size()) {
+      errno = 0;
+      const ssize_t read = smbc_getFunctionRead(context)(context, open.file, bytes->data() + got,
+                                                         bytes->size() - got);
+      if (read < 0) return SmbError();
+      if (read == 0) break;
+      got += static_cast<std::size_t>(read);
+    }
+    bytes->resize(got);
+    return 0;
+  });
+  if (error != 0) return error;
+  std::copy(bytes->begin(), bytes->end(), buffer);
+  return static_cast<int>(bytes->size());
+}
+
+int Write(const char*, const char* buffer, std::size_t size, off_t offset, fuse_file_info* info) {
+  auto bytes = std::make_shared<std::vector<char>>(buffer, buffer + size);
+  const bool append = FileOf(info)->append;
+  const auto write = [bytes, offset](SMBCCTX* context, OpenFile& open) {
+    off_t at = offset;
+    if (open.append) {
+      // At the end as the server has it now: another station may have appended since.
+      // Not atomic against such a writer; the library offers no append of the server's.
+      struct stat info {};
+      const int known = FileAttributes(context, open, &info);
+      if (known != 0) return known;
+      at = info.st_size;
+    }
+    const int seek = Seek(context, open.file, at);
+    if (seek != 0) return seek;
+    std::size_t put = 0;
+    while (put < bytes->size()) {
+      errno = 0;
+      const ssize_t written = smbc_getFunctionWrite(context)(
+          context, open.file, bytes->data() + put, bytes->size() - put);
+      if (written <= 0) return SmbError();
+      put += static_cast<std::size_t>(written);
+    }
+    return 0;
+  };
+  // An append is not made twice: the first may have reached the server before the
+  // connection was lost.
+  const int error = OnFile(info, write, !append);
+  return error != 0 ? error : static_cast<int>(size);
+}
+
+// Every write has reached the server when it returns (the library sends each at once
+// and waits for its answer), so a flush has nothing left to send. The library has no
+// request that makes the server flush its own disk cache: that stays the server's.
+int Flush(const char*, fuse_file_info*) {
+  return 0;
+}
+
+int Sync(const char*, int, fuse_file_info*) {
+  return 0;
+}
+
+int Release(const char*, fuse_file_info* info) {
+  auto* held = reinterpret_cast<FileRef*>(info->fh);
+  const FileRef file = *held;
+  delete held;
+  info->fh = 0;
+  --file->connection->openFiles;
+  // Closed even after its caller gave up waiting: a file is never left open on the server.
+  file->connection->Run(
+      [file](SMBCCTX* context) {
+        if (file->file != nullptr) smbc_getFunctionClose(context)(context, file->file);
+        file->file = nullptr;
+        return 0;
+      },
+      DeadlineOf(*file->share), {}, true);
+  return 0;
+}
+
+int Truncate(const char* path, off_t size, fuse_file_info* info) {
+  if (info != nullptr && info->fh != 0) {
+    return OnFile(info, [size](SMBCCTX* context, OpenFile& open) {
+      errno = 0;
+      return smbc_getFunctionFtruncate(context)(context, open.file, size) == 0 ? 0 : SmbError();
+    });
+  }
+  Place place;
+  const int located = LocateInShare(path, place);
+  if (located != 0) return located;
+  return OnShare(place, [url = place.Url(), size](SMBCCTX* context) {
+    SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.c_str(), O_WRONLY, 0);
+    if (file == nullptr) return SmbError();
+    errno = 0;
+    const int error = smbc_getFunctionFtruncate(context)(context, file, size) == 0 ? 0 : SmbError();
+    smbc_getFunctionClose(context)(context, file);
+    return error;
+  });
+}
+
+// A call on the server that takes the URL of one path: unlink, mkdir, rmdir.
+template <typename Call>
+int OnPath(const char* path, Call call) {
+  Place place;
+  const int located = LocateInShare(path, place);
+  if (located != 0) return located;
+  return OnShare(place, [url = place.Url(), call](SMBCCTX* context) {
+    errno = 0;
+    return call(context, url.c_str()) == 0 ? 0 : SmbError();
+  });
+}
+
+int Unlink(const char* path) {
+  return OnPath(path, [](SMBCCTX* context, const char* url) {
+    return smbc_getFunctionUnlink(context)(context, url);
+  });
+}
+
+int MakeFolder(const char* path, mode_t mode) {
+  return OnPath(path, [mode](SMBCCTX* context, const char* url) {
+    return smbc_getFunctionMkdir(context)(context, url, mode);
+  });
+}
+
+int RemoveFolder(const char* path) {
+  return OnPath(path, [](SMBCCTX* context, const char* url) {
+    return smbc_getFunctionRmdir(context)(context, url);
+  });
+}
+
+int Rename(const char* from, const char* to, unsigned int flags) {
+  Place source;
+  Place target;
+  int located = LocateInShare(from, source);
+  if (located == 0) located = LocateInShare(to, target);
+  if (located != 0) return located;
+  if (source.share != target.share) return -EXDEV;  // SMB renames within a share only
+  if ((flags & RENAME_EXCHANGE) != 0) return -EINVAL;
+  const bool keepTarget = (flags & RENAME_NOREPLACE) != 0;
+  return OnShare(source, [from = source.Url(), to = target.Url(), keepTarget](SMBCCTX* context) {
+    // Samba's client library renames over an existing file by removing it first and
+    // renaming then: not atomic, another station may find no file between the two.
+    // The SMB protocol could replace in one step; the library offers no such call.
+    struct stat existing {};
+    if (keepTarget && smbc_getFunctionStat(context)(context, to.c_str(), &existing) == 0)
+      return EEXIST;
+    errno = 0;
+    return smbc_getFunctionRename(context)(context, from.c_str(), context, to.c_str()) == 0
+               ? 0
+               : SmbError();
+  });
+}
+
+timeval TimeValueOf(const timespec& time, const timespec& now, std::time_t current) {
+  if (time.tv_nsec == UTIME_NOW) return {now.tv_sec, static_cast<suseconds_t>(now.tv_nsec / 1000)};
+  if (time.tv_nsec == UTIME_OMIT) return {current, 0};
+  return {time.tv_sec, static_cast<suseconds_t>(time.tv_nsec / 1000)};
+}
+
+int SetTimes(const char* path, const timespec times[2], fuse_file_info*) {
+  Place place;
+  const int located = LocateInShare(path, place);
+  if (located != 0) return located;
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const timespec access = times[0];
+  const timespec modified = times[1];
+  return OnShare(place, [url = place.Url(), access, modified, now](SMBCCTX* context) {
+    struct stat current {};
+    if ((access.tv_nsec == UTIME_OMIT || modified.tv_nsec == UTIME_OMIT) &&
+        smbc_getFunctionStat(context)(context, url.c_str(), &current) != 0)
+      return SmbError();
+    timeval values[2] = {TimeValueOf(access, now, current.st_atime),
+                         TimeValueOf(modified, now, current.st_mtime)};
+    errno = 0;
+    return smbc_getFunctionUtimes(context)(context, url.c_str(), values) == 0 ? 0 : SmbError();
+  });
+}
+
+// A share keeps no Unix modes or owners, as a mapped drive has none: a change is taken
+// without effect, as a CIFS mount without Unix extensions takes it, so that copying
+// tools do not fail.
+int ChangeMode(const char*, mode_t, fuse_file_info*) {
+  return 0;
+}
+
+int ChangeOwner(const char*, uid_t, gid_t, fuse_file_info*) {
+  return 0;
+}
+
+int FileSystemStatus(const char* path, struct statvfs* status) {
+  Place place;
+  const int located = Locate(path, place);
+  if (located != 0) return located;
+  if (place.depth < 2) {
+    *status = {};
+    status->f_bsize = status->f_frsize = 4096;
+    status->f_namemax = 255;
+    return 0;
+  }
+  auto found = std::make_shared<struct statvfs>();
+  const int error = OnShare(place, [url = SmbUrl(place.share->Server(), place.share->Name()),
+                                    found](SMBCCTX* context) mutable {
+    errno = 0;
+    return smbc_getFunctionStatVFS(context)(context, url.data(), found.get()) == 0 ? 0 : SmbError();
+  });
+  if (error == 0) *status = *found;
+  return error;
+}
+
+struct Entry {
+  std::string name;
+  struct stat info;
+};
+// A folder's listing, taken from the server whole when it is read from its start and
+// handed out from here page by page, each entry with its attributes.
+using Listing = std::vector<Entry>;
+
+int OpenFolder(const char* path, fuse_file_info* info) {
+  Place place;
+  const int located = Locate(path, place);
+  if (located != 0) return located;
+  info->fh = reinterpret_cast<std::uint64_t>(new Listing());
+  return 0;
+}
+
+int ReleaseFolder(const char*, fuse_file_info* info) {
+  delete reinterpret_cast<Listing*>(info->fh);
+  info->fh = 0;
+  return 0;
+}
+
+int List(const Place& place, Listing& listing) {
+  listing.clear();
+  struct stat folder {};
+  FolderAttributes(&folder);
+  if (place.depth < 2) {
+    listing.push_back({".", folder});
+    listing.push_back({"..", folder});
+    const std::vector<std::string> names =
+        place.depth == 0 ? Shares().Servers() : Shares().SharesOf(place.server);
+    for (const std::string& name : names) listing.push_back({name, folder});
+    return 0;
+  }
+  auto entries = std::make_shared<Listing>();
+  const int error = OnShare(place, [url = place.Url(), entries](SMBCCTX* context) {
+    errno = 0;
+    SMBCFILE* folder = smbc_getFunctionOpendir(context)(context, url.c_str());
+    if (folder == nullptr) return SmbError();
+    for (;;) {
+      Entry entry{};
+      const libsmb_file_info* found =
+          smbc_getFunctionReaddirPlus2(context)(context, folder, &entry.info);
+      if (found == nullptr) break;
+      entry.name = found->name;
+      entries->push_back(std::move(entry));
+    }
+    smbc_getFunctionClosedir(context)(context, folder);
+    return 0;
+  });
+  if (error == 0) listing.swap(*entries);
+  return error;
+}
+
+// Entries are handed out with their place in the listing as offset, so that the kernel
+// takes their attributes too (libfuse passes attributes on only with offsets).
+int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offset,
+               fuse_file_info* info, fuse_readdir_flags) {
+  Listing& listing = *reinterpret_cast<Listing*>(info->fh);
+  if (offset == 0) {
+    Place place;
+    int error = Locate(path, place);
+    if (error == 0) error = List(place, listing);
+    if (error != 0) return error;
+  }
+  for (auto at = static_cast<std::size_t>(offset); at < listing.size(); ++at) {
+    const Entry& entry = listing[at];
+    if (fill(buffer, entry.name.c_str(), &entry.info, static_cast<off_t>(at + 1),
+             FUSE_FILL_DIR_PLUS) != 0)
+      break;
+  }
+  return 0;
+}
+
+void* Start(fuse_conn_info* connection, fuse_config* config) {
+  config->use_ino = 0;
+  config->hard_remove = 1;  // the server decides what a removed open file becomes
+  config->attr_timeout = 1;
+  config->entry_timeout = 1;
+  config->negative_timeout = 0;  // a file another station makes is seen at once
+  connection->max_write = LargestTransfer;
+  connection->max_readahead = LargestTransfer;
+  // Every listing with attributes (they come with the entries), not only its first page:
+  // otherwise each later entry costs a call to the server of its own.
+  connection->want &= ~FUSE_CAP_READDIRPLUS_AUTO;
+  return fuse_get_context()->private_data;
+}
+
+}  // namespace
+
+fuse_operations SmbFsOperations() {
+  fuse_operations operations{};
+  operations.init = Start;
+  operations.getattr = GetAttributes;
+  operations.open = Open;
+  operations.create = Create;
+  operations.read = Read;
+  operations.write = Write;
+  operations.flush = Flush;
+  operations.fsync = Sync;
+  operations.release = Release;
+  operations.truncate = Truncate;
+  operations.unlink = Unlink;
+  operations.mkdir = MakeFolder;
+  operations.rmdir = RemoveFolder;
+  operations.rename = Rename;
+  operations.utimens = SetTimes;
+  operations.chmod = ChangeMode;
+  operations.chown = ChangeOwner;
+  operations.statfs = FileSystemStatus;
+  operations.opendir = OpenFolder;
+  operations.readdir = ReadFolder;
+  operations.releasedir = ReleaseFolder;
+  return operations;
+}
+
+}  // namespace vt::posix

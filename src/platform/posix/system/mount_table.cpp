@@ -1,0 +1,80 @@
+#include "platform/posix/system/mount_table.h"
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "platform/posix/system/child_process.h"
+
+namespace vt::posix {
+
+namespace {
+
+// The table's octal escapes (\040 for a blank) taken back.
+std::string Unescaped(const std::string& field) {
+  std::string text;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      text += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                (field[i + 3] - '0'));
+      i += 3;
+    } else {
+      text += field[i];
+    }
+  }
+  return text;
+}
+
+// The whole table; read through a descriptor of our own that no child inherits.
+std::string MountTable() {
+  std::string table;
+  const Descriptor file(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+  if (!file.valid()) return table;
+  char buffer[8192];
+  for (;;) {
+    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    table.append(buffer, static_cast<std::size_t>(got));
+  }
+  return table;
+}
+
+}  // namespace
+
+bool IsMounted(const std::string& folder) {
+  const std::string table = MountTable();
+  std::size_t line = 0;
+  while (line < table.size()) {
+    std::size_t end = table.find('\n', line);
+    if (end == std::string::npos) end = table.size();
+    // The fifth field: id, parent id, device, root, then the mount point.
+    std::size_t at = line;
+    for (int field = 0; field < 4 && at < end; ++field) {
+      at = table.find(' ', at);
+      at = at == std::string::npos || at >= end ? end : at + 1;
+    }
+    if (at < end) {
+      std::size_t fieldEnd = table.find(' ', at);
+      if (fieldEnd == std::string::npos || fieldEnd > end) fieldEnd = end;
+      if (Unescaped(table.substr(at, fieldEnd - at)) == folder) return true;
+    }
+    line = end + 1;
+  }
+  return false;
+}
+
+void Unmount(const std::string& folder, std::int64_t deadline) {
+  if (!IsMounted(folder) || ::umount2(folder.c_str(), MNT_DETACH) == 0) return;
+  std::string program = FindProgram("fusermount3");
+  if (program.empty()) program = FindProgram("fusermount");
+  if (program.empty()) return;  // the next start tries again
+  ChildProcess unmount;
+  if (unmount.Start({{program, "-u", "-z", folder}, "/", false, SIGKILL}) != 0) return;
+  unmount.WaitUntil(deadline);
+  unmount.End(SIGKILL, deadline);
+}
+
+}  // namespace vt::posix
