@@ -181,6 +181,8 @@ TEST(SmbConnect, EachVerdictIsItsKindOfFailureWithAReason) {
        L"fileserver refused the connection (no SMB server listens there)"},
       {ETIMEDOUT, FailureKind::Unreachable, L"no answer from \\\\fileserver\\docu within 3 s"},
       {EHOSTUNREACH, FailureKind::Unreachable, L"no route to fileserver: No route to host"},
+      {EPROTONOSUPPORT, FailureKind::Other,
+       L"fileserver speaks only SMB1, which this host's SMB client does not allow"},
   };
   for (const auto& each : cases) {
     const SystemResult result = SmbFailure(each.error, L"fileserver", L"docu", L"station", 2750);

@@ -118,7 +118,7 @@ SystemResult SmbFileSystem::Start() {
   stage_ = Stage::Starting;
   startedAt_ = MonotonicMs();
   answers_.clear();
-  asked_ = answered_ = 0;
+  unanswered_.clear();
   answerWatch_ = loop_.Watch(process_.Output().get(), [this] { TakeAnswers(); });
   if (process_.EndDescriptor() >= 0)
     endWatch_ = loop_.Watch(process_.EndDescriptor(), [this] { Ended(); });
@@ -146,8 +146,10 @@ void SmbFileSystem::TakeAnswers() {
       stage_ = Stage::Running;
       ArmTimer(0);
       SendAll();
-    } else {
-      ++answered_;
+    } else if (!unanswered_.empty()) {
+      const auto found = logons_.find(unanswered_.front());
+      if (found != logons_.end()) found->second.taken = true;
+      unanswered_.pop_front();
     }
   }
 }
@@ -218,9 +220,14 @@ void SmbFileSystem::OnTimer() {
   if (stage_ == Stage::Resting) {
     RestartAfter(0);
   } else if (stage_ == Stage::Starting) {
-    process_.SignalGroup(SIGKILL);  // it did not mount in time: ended, and seen as ended
-    Ended();
+    EndUnmounted();
   }
+}
+
+void SmbFileSystem::EndUnmounted() {
+  process_.SignalGroup(SIGKILL);
+  process_.WaitUntil(MonotonicMs() + UnmountBudgetMs);
+  Ended();
 }
 
 void SmbFileSystem::Unwatch() {
@@ -231,24 +238,26 @@ void SmbFileSystem::Unwatch() {
   ArmTimer(0);
 }
 
-bool SmbFileSystem::Send(const SmbRequest& request) {
+bool SmbFileSystem::Send(const std::string& key, const SmbRequest& request) {
   std::string bytes;
   EncodeSmbRequest(request, bytes);
   const bool sent = ::write(process_.Input().get(), bytes.data(), bytes.size()) ==
                     static_cast<ssize_t>(bytes.size());
   Wipe(bytes);
-  if (sent) ++asked_;
+  if (sent) unanswered_.push_back(key);
   return sent;
 }
 
 void SmbFileSystem::SendAll() {
-  for (const auto& logon : logons_) Send(logon.second);
+  for (const auto& logon : logons_) Send(logon.first, logon.second.request);
 }
 
 SystemResult SmbFileSystem::Serve(SmbRequest& request, const std::string& uncEntry,
                                   std::int64_t deadline,
                                   const std::function<void(std::int64_t)>& serve) {
-  SmbRequest& held = logons_[KeyOf(request.server, request.share)];
+  const std::string key = KeyOf(request.server, request.share);
+  Logon& logon = logons_[key];
+  SmbRequest& held = logon.request;
   held.kind = SmbRequest::Kind::Serve;
   held.server = request.server;
   held.share = request.share;
@@ -258,6 +267,7 @@ SystemResult SmbFileSystem::Serve(SmbRequest& request, const std::string& uncEnt
   held.password.assign(request.password);
   held.timeoutMs = request.timeoutMs;
   Wipe(request.password);
+  logon.taken = false;
 
   if (stage_ == Stage::Stopped || stage_ == Stage::Resting) {
     restarted_ = false;
@@ -268,21 +278,22 @@ SystemResult SmbFileSystem::Serve(SmbRequest& request, const std::string& uncEnt
       stage_ = Stage::Stopped;
       return started;
     }
-  } else if (stage_ == Stage::Running && !Send(held)) {
+  } else if (stage_ == Stage::Running && !Send(key, held)) {
     return Failure(EPIPE, DecodeUtf8(SmbFsProgram) + L" takes no requests: " + ErrnoText(errno));
   }
-  const Stage waitedFor = stage_;
-  while (stage_ != Stage::Running || answered_ < asked_) {
-    if (stage_ != Stage::Starting && stage_ != Stage::Running) {
-      return Failure(EIO, ending_);
-    }
+  // Taken once a file system answered it: one that dies after that gets it again when
+  // it is started again.
+  while (!logon.taken) {
+    if (stage_ != Stage::Starting && stage_ != Stage::Running) return Failure(EIO, ending_);
     const std::int64_t left = deadline - MonotonicMs();
     if (left <= 0) {
+      const bool unmounted = stage_ == Stage::Starting;
+      // A start of this connect's own that did not mount is given up with it.
+      if (unmounted && !restarted_) EndUnmounted();
       return Failure(ETIMEDOUT,
                      DecodeUtf8(SmbFsProgram) +
-                         (waitedFor == Stage::Starting && stage_ == Stage::Starting
-                              ? L" did not mount " + DecodeUtf8(mountPoint_) + L" in time"
-                              : L" did not answer in time"));
+                         (unmounted ? L" did not mount " + DecodeUtf8(mountPoint_) + L" in time"
+                                    : L" did not answer in time"));
     }
     serve(std::min(left, WaitStepMs));
   }
@@ -310,9 +321,10 @@ SystemResult SmbFileSystem::Serve(SmbRequest& request, const std::string& uncEnt
 void SmbFileSystem::Drop(const std::string& server, const std::string& share) {
   const auto found = logons_.find(KeyOf(server, share));
   if (found == logons_.end()) return;
-  Wipe(found->second.password);
-  found->second.kind = SmbRequest::Kind::Drop;
-  if (stage_ == Stage::Running) Send(found->second);
+  SmbRequest& request = found->second.request;
+  Wipe(request.password);
+  request.kind = SmbRequest::Kind::Drop;
+  if (stage_ == Stage::Running) Send(found->first, request);
   logons_.erase(found);
 }
 
@@ -338,7 +350,7 @@ void SmbFileSystem::Stop() {
   if (!mountPoint_.empty()) ::rmdir(mountPoint_.c_str());
   runtime_.Remove();
   home_.clear();
-  for (auto& logon : logons_) Wipe(logon.second.password);
+  for (auto& logon : logons_) Wipe(logon.second.request.password);
   logons_.clear();
 }
 

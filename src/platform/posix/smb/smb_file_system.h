@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -65,11 +66,13 @@ class SmbFileSystem {
   SystemResult Start();
   void TakeAnswers();
   void Ended();
+  // Ends a process that has not mounted (in time), and takes its end as any other.
+  void EndUnmounted();
   void RestartAfter(std::int64_t delayMs);
   void OnTimer();
   void ArmTimer(std::int64_t delayMs);
   void Unwatch();
-  bool Send(const SmbRequest& request);
+  bool Send(const std::string& key, const SmbRequest& request);
   void SendAll();
   SystemResult Failure(int error, const std::wstring& reason) const;
 
@@ -86,15 +89,20 @@ class SmbFileSystem {
   std::int64_t startedAt_ = 0;
   std::wstring ending_;  // how the last process ended, for a connect that waited on it
   std::string answers_;  // what the process said that is not a whole line yet
-  int asked_ = 0;        // requests sent to the running process
-  int answered_ = 0;     // and answered
-  Descriptor timer_;     // a restart's wait, or a start's deadline
+  // The shares whose requests the running process has not answered yet, in order: its
+  // answers come in the order of the requests.
+  std::deque<std::string> unanswered_;
+  Descriptor timer_;  // a restart's wait, or a start's deadline
   EventLoop::SourceId endWatch_ = 0;
   EventLoop::SourceId answerWatch_ = 0;
   EventLoop::SourceId timerWatch_ = 0;
-  std::map<std::string, SmbRequest> logons_;  // by lower-case "server/share"
-  std::set<std::string> links_;               // dosdevices/unc entries made
-  std::set<std::string> folders_;             // dosdevices/unc/server folders made
+  struct Logon {
+    SmbRequest request;
+    bool taken = false;  // a file system answered its latest request
+  };
+  std::map<std::string, Logon> logons_;  // by lower-case "server/share"
+  std::set<std::string> links_;          // dosdevices/unc entries made
+  std::set<std::string> folders_;        // dosdevices/unc/server folders made
   std::function<void(const std::wstring&)> onFault_;
 };
 
