@@ -8,6 +8,9 @@
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libtalloc.so\n";
 }
+extern "C" const char* __lsan_default_options() {
+  return "print_suppressions=0";
+}
 
 int main() {
   return vt::posix::RunSmbProbe();

@@ -7,6 +7,9 @@
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libtalloc.so\n";
 }
+extern "C" const char* __lsan_default_options() {
+  return "print_suppressions=0";
+}
 
 int main(int argc, char** argv) {
   return vt::posix::RunSmbFileSystem(argc, argv);

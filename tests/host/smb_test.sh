@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
-# The native host connects shares over SMB, against a real Samba server on loopback in
-# a namespace of the test's own: the right password, a wrong one, no such share, the
-# server stopped, paused and back, the file system's process killed, SIGTERM and
-# SIGKILL, and the password nowhere it must not be.
+# The native host connects shares over SMB and serves them as mapped drives, against
+# real Samba servers on loopback in namespaces of the test's own: each verdict and its
+# reason, a drive's file semantics compared with the server's folder, faults that stay
+# local and bounded, a file system that is restarted at once, ownership (SIGTERM,
+# SIGKILL, a stale mount), and the password nowhere it must not be.
 #
 #   smb_test.sh BINARY STATION
 #
 # Exits 77 (skipped) where the namespaces cannot be made (they need root here).
 set -uo pipefail
-binary=$1
+binary=$(realpath "$1")
 station=$2
+smbfs=$(dirname "$binary")/vodu-tavisto-smbfs
+probe=$(dirname "$binary")/vodu-tavisto-smb-probe
 
 skip() { echo "SKIPPED: $*"; exit 77; }
 if [ "${VODU_IN_NAMESPACE:-0}" != 1 ]; then
-  for program in smbd smbpasswd; do
+  for program in smbd smbpasswd fusermount3; do
     command -v "$program" > /dev/null ||
-      { echo "FAIL: missing $program (scripts/setup installs samba and smbnetfs)"; exit 1; }
+      { echo "FAIL: missing $program (scripts/setup installs samba and fuse3)"; exit 1; }
   done
   [ "$(id -u)" -eq 0 ] || skip "a server with its own users and a FUSE mount need root here"
   unshare -n -m -p -f --mount-proc true 2> /dev/null ||
@@ -26,13 +29,15 @@ fi
 
 work=$(mktemp -d)
 pid=""
-trap '[ -n "$pid" ] && kill -KILL "$pid" 2> /dev/null; smb_server_stop; rm -rf "$work"' EXIT
+trap '[ -n "$pid" ] && kill -KILL "$pid" 2> /dev/null; for s in fileserver plc oldplc; do smb_server_stop $s; done; umount -l "$work/server/shares/docu/small" 2> /dev/null; rm -rf "$work"' EXIT
 password='Se"cr\et 42'  # quotes, a backslash and a blank survive every hand-over
 out=$work/out.txt
 err=$work/err.txt
 copy=$work/station
 runtime=$work/run
 mount=$copy/.vodu-tavisto-shares
+docu=$work/server/shares/docu
+status_file=$copy/drive_c/Zembrik/Documentation/Documentation_Tavisto.ini
 passed=0
 
 fail() {
@@ -41,6 +46,7 @@ fail() {
   exit 1
 }
 ok() { passed=$((passed + 1)); echo "ok: $*"; }
+lines() { sed -E 's/^[0-9]{2}:[0-9]{2}:[0-9]{2} //' "$out"; }
 # Waits up to $2 seconds (default 15) until `grep -c "$1"` of the output reaches $3 (1).
 wait_for() {
   local deadline=$((SECONDS + ${2:-15}))
@@ -50,78 +56,87 @@ wait_for() {
   done
 }
 checks() { grep -c 'Checking ready' "$out"; }
+ms_since() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
+# The helpers that run, counted by their full program path.
+helpers() { pgrep -c -f "^($smbfs|$probe)( |\$)"; }
+# A station whose [NetAddress] is "$@", one "DRIVE=\\server\share=user=password" each.
+station() {
+  local i=0 spec drive share user pass
+  rm -rf "$copy"
+  mkdir -p "$copy/dosdevices" "$runtime"
+  cp -a "$station/drive_c" "$copy/"
+  ln -s ../drive_c "$copy/dosdevices/c:"
+  printf '[Project]\r\nNumberOfMachines=1\r\nVWStudio=false\r\n' > "$copy/drive_c/Zembrik/Parameter/Program.ini"
+  {
+    printf '[Machine1]\r\n'
+    for spec in "$@"; do i=$((i + 1)); printf 'Reference%s=%s\\m1\r\n' "$i" "$(cut -d= -f2 <<< "$spec")"; done
+    printf '[NetAddress]\r\n'
+    i=0
+    for spec in "$@"; do
+      i=$((i + 1))
+      IFS='=' read -r drive share user pass <<< "$spec"
+      printf 'User%s=%s\r\nPassword%s=%s\r\nNetAddress%s=%s\r\nNetDrive%s=%s\r\n' \
+        "$i" "$user" "$i" "$pass" "$i" "$share" "$i" "$drive"
+    done
+    printf 'UpdateInterval=%s\r\n[Tavisto]\r\nShareTimeoutSeconds=3\r\nCheckOnNetworkChange=true\r\n' \
+      "${interval:-10}"
+    [ -z "${retry:-}" ] || printf 'RetryAfterFaultSeconds=%s\r\n' "$retry"
+  } > "$copy/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
+}
 start() {
   : > "$out"
   WINEPREFIX="$copy" VisuDir='C:\Zembrik' RUNTIME_DIRECTORY="$runtime" "$binary" >> "$out" 2>> "$err" &
   pid=$!
+  wait_for 'Checking ready'
 }
 # The program ends within a second of SIGTERM, and leaves no mount, helper or runtime file.
 stop_and_verify_clean() {
-  local started=$(date +%s%N) status=0
+  local started status=0
+  started=$(date +%s%N)
   kill -TERM "$pid"
   while kill -0 "$pid" 2> /dev/null; do
-    [ $(( ($(date +%s%N) - started) / 1000000 )) -lt 1000 ] || fail "still running 1 s after SIGTERM ($1)"
+    [ "$(ms_since "$started")" -lt 1000 ] || fail "still running 1 s after SIGTERM ($1)"
     sleep 0.02
   done
   wait "$pid" || status=$?
   pid=""
   [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM ($1)"
   ! grep -q vodu-tavisto-shares /proc/self/mountinfo || fail "a mount is left ($1)"
-  ! pgrep -f 'vodu-tavisto-smb' > /dev/null || fail "a helper is left: $(pgrep -af 'vodu-tavisto-smb') ($1)"
+  [ "$(helpers)" -eq 0 ] || fail "a helper is left: $(pgrep -af vodu-tavisto-smb) ($1)"
   [ -z "$(ls -A "$runtime")" ] || fail "runtime files are left: $(ls -AR "$runtime") ($1)"
   [ ! -e "$mount" ] || fail "the mount point is left ($1)"
 }
+# The password, as written and as any escaping would write it (C or shell, smb.conf
+# quoting, a URL), in no command line, environment, output or file but the station's
+# own configuration.
 no_password_anywhere() {
-  local found
-  found=$(grep -lF -- "$password" /proc/[0-9]*/cmdline "$out" "$err" 2> /dev/null)
-  [ -z "$found" ] || fail "the password is in $found"
-  found=$(grep -rlF --exclude=Documentation_Customer.cfg -- "$password" "$copy" "$work/server/shares" 2> /dev/null)
-  [ -z "$found" ] || fail "the password is in $found"
-  found=$(find "$runtime" -type f ! -perm 0600)
-  [ -z "$found" ] || fail "runtime files not of mode 0600: $found"
+  local found form
+  for form in "$password" 'Se\"cr\\et 42' 'Se%22cr%5Cet%2042' 'Se""cr\et 42'; do
+    found=$(grep -lF -- "$form" /proc/[0-9]*/cmdline /proc/[0-9]*/environ "$out" "$err" 2> /dev/null)
+    [ -z "$found" ] || fail "the password ($form) is in $found"
+    found=$(grep -rlF --exclude=Documentation_Customer.cfg --exclude-dir=.vodu-tavisto-shares -- \
+      "$form" "$copy" "$runtime" \
+      /dev/shm /tmp/vodu-* 2> /dev/null)
+    [ -z "$found" ] || fail "the password ($form) is in $found"
+  done
 }
 
 smb_server_setup "$work/server" "$password"
-smb_server_start || fail "the server did not start"
-echo hello > "$work/server/shares/docu/m1.txt"
-chown 4711:4711 "$work/server/shares/docu/m1.txt"
-mkdir -p "$runtime" "$copy/dosdevices"
-cp -a "$station/drive_c" "$copy/"
-ln -s ../drive_c "$copy/dosdevices/c:"
-printf '[Project]\r\nNumberOfMachines=1\r\nVWStudio=false\r\n' > "$copy/drive_c/Zembrik/Parameter/Program.ini"
-cfg="[Machine1]
-Reference1=\\\\fileserver\\docu\\m1
-Reference2=\\\\fileserver\\visu\\m1
-Reference3=\\\\fileserver\\nosuch\\m1
-[NetAddress]
-User1=WORKGROUP\\station
-Password1=$password
-NetAddress1=\\\\fileserver\\docu
-NetDrive1=X
-User2=station
-Password2=not-the-password
-NetAddress2=\\\\fileserver\\visu
-NetDrive2=Y
-User3=station
-Password3=$password
-NetAddress3=\\\\fileserver\\nosuch
-NetDrive3=Z
-UpdateInterval=1
-[Tavisto]
-RetryAfterFaultSeconds=1
-ShareTimeoutSeconds=3
-CheckOnNetworkChange=true"
-printf '%s\r\n' "$cfg" > "$copy/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
-status_file=$copy/drive_c/Zembrik/Documentation/Documentation_Tavisto.ini
+for server in fileserver plc oldplc; do smb_server_start "$server" || fail "$server did not start"; done
+echo hello > "$docu/m1.txt"
+echo ro > "$work/server/shares/ro/ro.txt"
+echo data > "$work/server/plc/shares/data/m1.txt"
+echo old > "$work/server/oldplc/shares/data/m1.txt"
+mkdir "$docu/small"
+mount -t tmpfs -o size=1m tmpfs "$docu/small"  # a disk that fills up
+chown -R 4711:4711 "$work/server/shares" "$work/server/plc/shares" "$work/server/oldplc/shares"
 
-# Each failing share and the reason the station engineer reads for it.
-refused='  error 13: fileserver refused the logon of station (a wrong user or password, or an account that is locked, disabled or expired)'
-no_share='  error 2: fileserver has no share named nosuch'
-stopped='  error 111: fileserver refused the connection (no SMB server listens there)'
-paused='  error 110: no answer from \\fileserver\nosuch within 3 s'
-
+# Five shares on two servers: right and wrong password, no such share, a read-only one.
+retry=1 station "X=\\\\fileserver\\docu=WORKGROUP\\station=$password" \
+  "Y=\\\\fileserver\\visu=station=not-the-password" "Z=\\\\fileserver\\nosuch=station=$password" \
+  "W=\\\\plc\\data=station=$password" "V=\\\\fileserver\\ro=station=$password"
 start
-wait_for 'Checking ready'
+refused='  error 13: fileserver refused the logon of station (a wrong user or password, or an account that is locked, disabled or expired)'
 expected="Initialisize
 Checking: \\\\fileserver\\docu
 Generate: \\\\fileserver\\docu
@@ -132,80 +147,160 @@ $refused
 Checking: \\\\fileserver\\nosuch
 Generate: \\\\fileserver\\nosuch
 Fault by generate: \\\\fileserver\\nosuch
-$no_share
+  error 2: fileserver has no share named nosuch
+Checking: \\\\plc\\data
+Generate: \\\\plc\\data
+Checking: \\\\fileserver\\ro
+Generate: \\\\fileserver\\ro
 Checking ready 2 faults"
-[ "$(sed -E 's/^[0-9]{2}:[0-9]{2}:[0-9]{2} //' "$out" | head -n 12)" = "$expected" ] ||
-  fail "unexpected lines of the first check"
-[ "$(tr -d '\r' < "$status_file")" = $'[Machine1]\nNetOK1=true\nNetOK2=false\nNetOK3=false' ] ||
+[ "$(lines | head -n 16)" = "$expected" ] || fail "unexpected lines of the first check"
+[ "$(tr -d '\r' < "$status_file")" = $'[Machine1]\nNetOK1=true\nNetOK2=false\nNetOK3=false\nNetOK4=true\nNetOK5=true' ] ||
   fail "status file: $(cat -A "$status_file")"
-ok "the right password connects, a wrong one and no such share each say why"
+ok "the right password connects (a second server's share too, into the running file system), a wrong one and no such share each say why"
 
-[ "$(cat "$copy/dosdevices/x:/m1.txt")" = hello ] || fail "m1.txt not read through X:"
-echo written > "$copy/dosdevices/x:/back.txt" || fail "back.txt not written through X:"
-[ "$(cat "$work/server/shares/docu/back.txt" 2> /dev/null)" = written ] ||
-  fail "back.txt is not in the server's folder"
-ok "a file is read through X: and one written back is in the server's folder"
+# A drive as Windows programs and Linux tools use it: each case through X:, then what
+# the server's folder holds afterwards.
+X=$copy/dosdevices/x:
+small_file() { head -c 2000000 /dev/zero > "$X/small/big"; }
+cases=(
+  "create @@ echo one > $X/new.txt @@ cat $docu/new.txt @@ one"
+  "overwrite @@ echo two > $X/new.txt @@ cat $docu/new.txt @@ two"
+  "append @@ echo three >> $X/new.txt @@ cat $docu/new.txt @@ two three"
+  "write in place @@ printf XY | dd of=$X/new.txt bs=1 seek=1 conv=notrunc 2> /dev/null @@ cat $docu/new.txt @@ tXY three"
+  "read and write @@ exec 5<> $X/new.txt; printf Z >&5; exec 5>&- @@ cat $docu/new.txt @@ ZXY three"
+  "truncate @@ truncate -s 3 $X/new.txt @@ cat $docu/new.txt @@ ZXY"
+  "ftruncate @@ python3 -c 'import os; f = os.open(\"$X/new.txt\", os.O_RDWR); os.ftruncate(f, 1); os.close(f)' @@ cat $docu/new.txt @@ Z"
+  "fsync @@ python3 -c 'import os; f = os.open(\"$X/sync.txt\", os.O_CREAT | os.O_WRONLY); os.write(f, b\"synced\"); os.fsync(f); print(open(\"$docu/sync.txt\").read())' @@ cat $docu/sync.txt @@ synced synced"
+  "unlink @@ rm $X/sync.txt @@ ls $docu/sync.txt 2>&1 @@ ls: cannot access '$docu/sync.txt': No such file or directory"
+  "mkdir @@ mkdir $X/dir && echo f > $X/dir/f @@ cat $docu/dir/f @@ f"
+  "rmdir of a folder not empty @@ rmdir $X/dir 2>&1 | sed 's/.*: //' @@ ls $docu/dir @@ Directory not empty f"
+  "rename @@ mv $X/dir/f $X/dir/g @@ ls $docu/dir @@ g"
+  "rename over a file @@ echo h > $X/dir/h && mv $X/dir/g $X/dir/h @@ cat $docu/dir/h; ls $docu/dir @@ f h"
+  "times @@ touch -d '2001-02-03 04:05:06' $X/dir/h @@ stat -c %y $docu/dir/h @@ 2001-02-03 04:05:06.000000000 +0000"
+  "rmdir @@ rm $X/dir/h && rmdir $X/dir @@ ls $docu @@ m1.txt new.txt small"
+  "names outside ASCII @@ echo ü > '$X/Grüße ñ €.txt' @@ cat '$docu/Grüße ñ €.txt' @@ ü"
+  "statfs @@ stat -f -c '%b %S' $X/ | awk '{print \$1 * \$2}' @@ stat -f -c '%b %S' $docu | awk '{print \$1 * \$2}' @@ SAME"
+  "EEXIST @@ mkdir $X/small 2>&1 | sed 's/.*: //' @@ true @@ File exists"
+  "ENOENT @@ cat $X/nosuch 2>&1 | sed 's/.*: //' @@ true @@ No such file or directory"
+  "ENOSPC @@ small_file 2>&1 | sed 's/.*: //' @@ true @@ No space left on device"
+  "EACCES on a read-only share @@ (echo x >> $copy/dosdevices/v:/ro.txt) 2>&1 | sed 's/.*: //' @@ cat $work/server/shares/ro/ro.txt @@ Permission denied ro"
+)
+for row in "${cases[@]}"; do
+  IFS=$'\x1f' read -r name action check want <<< "${row// @@ /$'\x1f'}"
+  said=$(eval "$action" 2>&1)
+  found=$(eval "$check" 2>&1)
+  [ "$want" = SAME ] && want="$found $found"
+  [ "$(echo $said $found)" = "$want" ] || fail "$name: got \"$(echo $said $found)\", wanted \"$want\""
+done
+ok "${#cases[@]} cases of a mapped drive's semantics, each as the server's folder has it afterwards"
+
+truncate -s 4608M "$docu/sparse.bin"
+printf 'past 4 GiB' | dd of="$docu/sparse.bin" bs=1 seek=4831838200 conv=notrunc 2> /dev/null
+mkdir "$docu/many" && (cd "$docu/many" && seq -f 'entry%g' 1 2000 | xargs touch)
+chown -R 4711:4711 "$docu"
+[ "$(dd if="$X/sparse.bin" bs=1 skip=4831838200 count=10 2> /dev/null)" = "past 4 GiB" ] ||
+  fail "a read past 4 GiB"
+[ "$(ls "$X/many" | wc -l)" -eq 2000 ] && [ "$(ls -l "$X/many" | grep -c entry)" -eq 2000 ] ||
+  fail "2,000 entries not listed"
+ok "a file past 4 GiB is read at its end, and a folder of 2,000 entries is listed"
+
+# A refused append fails alone: the same server answers the next reads.
+for i in 1 2 3 4 5; do
+  ! (echo x >> "$copy/dosdevices/v:/ro.txt") 2> /dev/null || fail "an append to a read-only share succeeded"
+  [ "$(cat "$X/m1.txt")" = hello ] || fail "read $i right after a refused append failed"
+done
+ok "an append the server refuses fails alone: 5 of 5 reads on the same server right after succeed"
 no_password_anywhere
-ok "the password is in no command line, no output, no file but the runtime folder's"
+ok "the password is in no command line, no environment, no output, no file"
 
 wait_for 'Checking ready' 15 2
 [ "$(grep -cF 'Checking: \\fileserver\visu' "$out")" -eq 1 ] || fail "the refused logon was tried again early"
 ok "a refused logon gets no early retry"
+stop_and_verify_clean "five shares"
+ok "SIGTERM ends everything within a second"
 
-pkill -KILL -f vodu-tavisto-smbfs
-wait_for 'Fault by vodu-tavisto-smbfs: ended by signal 9 (Killed)' 5
-before=$(checks)
-wait_for 'Checking ready' 15 $((before + 1))
-[ "$(cat "$copy/dosdevices/x:/m1.txt")" = hello ] || fail "X: not connected again after the helper was killed"
-[ "$(grep -c 'Fault by vodu-tavisto-smbfs' "$out")" -eq 1 ] || fail "the helper's end was not named once"
-ok "a killed helper is named once and started again by the next check"
-
-smb_server_stop
-before=$(checks)
-ip addr add 127.0.0.9/8 dev lo  # a network change: a check a few seconds later
-wait_for 'Checking ready' 20 $((before + 1))
-grep -qxF "$stopped" <(sed -E 's/^[0-9]{2}:[0-9]{2}:[0-9]{2} //' "$out") || fail "no reason for the stopped server"
-smb_server_start || fail "the server did not start again"
-before=$(checks)
-ip addr add 127.0.0.10/8 dev lo
-wait_for 'Checking ready' 20 $((before + 1))
-[ "$(cat "$copy/dosdevices/x:/m1.txt")" = hello ] || fail "X: not connected when the server was back"
-grep -q '^NetOK1=true' "$status_file" || fail "NetOK1 not true when the server was back"
-ok "a stopped server says so, and the next check connects when it is back"
-
-smb_server_pause
-ip addr add 127.0.0.11/8 dev lo
-wait_for 'no answer from \\fileserver\docu within 3 s' 20
-wait_for "$paused" 10  # the connect's own verdict; X:'s listing still waits
-stop_and_verify_clean "server paused"
-ok "a paused server gives no answer in time, and SIGTERM still ends everything within a second"
-smb_server_resume
-
+# Faults, on a station whose shares all connect: two servers, no early retries.
+station "X=\\\\fileserver\\docu=station=$password" "W=\\\\plc\\data=station=$password"
 start
-wait_for 'Checking ready'
-[ "$(cat "$copy/dosdevices/x:/m1.txt")" = hello ] || fail "X: not connected at a new start"
-pgrep -f vodu-tavisto-smbfs > /dev/null || fail "no smbnetfs runs for X:"
+W=$copy/dosdevices/w:
+smb_server_pause fileserver
+started=$(date +%s%N)
+cat "$X/m1.txt" > /dev/null 2>&1 & reader=$!
+sleep 0.2
+for i in 1 2 3 4 5; do [ "$(cat "$W/m1.txt")" = data ] || fail "the other server did not answer while one was silent"; done
+[ "$(ms_since "$started")" -lt 1500 ] || fail "the other server answered only after $(ms_since "$started") ms"
+wait "$reader" && fail "a read from a silent server succeeded"
+elapsed=$(ms_since "$started")
+[ "$elapsed" -lt 7000 ] || fail "a read from a silent server took $elapsed ms"
+smb_server_resume fileserver
+ok "a silent server gives no answer within its timeout, and holds up no other server (read failed after $elapsed ms)"
+
+head -c 300000000 /dev/zero > "$docu/long.bin" && chown 4711:4711 "$docu/long.bin"
+before=$(checks)
+started=$(date +%s%N)
+(cat "$X/long.bin" > /dev/null 2>&1; echo $? > "$work/read.status") &
+reader=$!
+sleep 0.2
+smb_server_stop fileserver
+wait "$reader"
+[ "$(cat "$work/read.status")" -ne 0 ] || fail "the read went on although the server stopped"
+[ "$(ms_since "$started")" -lt 4000 ] || fail "the read failed only after $(ms_since "$started") ms"
+smb_server_start fileserver || fail "the server did not start again"
+[ "$(cat "$X/m1.txt")" = hello ] || fail "no read after the server was back"
+[ "$(checks)" -eq "$before" ] || fail "a check ran in between"
+ok "a server stopped during a read fails the read at once, and the next read after its restart succeeds without a check"
+
+before=$(checks)
+status_before=$(cat "$status_file")
+pkill -KILL -f "^$smbfs( |\$)"
+started=$(date +%s%N)
+until [ "$(cat "$X/m1.txt" 2> /dev/null)" = hello ]; do
+  [ "$(ms_since "$started")" -lt 3000 ] || fail "X: not read again within 3 s of the file system's end"
+  sleep 0.05
+done
+[ "$(cat "$W/m1.txt")" = data ] || fail "W: not served again"
+[ "$(checks)" -eq "$before" ] || fail "a check ran in between"
+[ "$(cat "$status_file")" = "$status_before" ] || fail "the status file changed"
+[ "$(grep -c 'Fault by vodu-tavisto-smbfs: ended by signal 9 (Killed)' "$out")" -eq 1 ] ||
+  fail "the file system's end was not named once"
+ok "a killed file system is named once and serves again within $(ms_since "$started") ms, without a check and with the status unchanged"
+
+[ "$(helpers)" -eq 1 ] || fail "not one helper runs: $(pgrep -af vodu-tavisto-smb)"
 kill -KILL "$pid"
 wait "$pid" 2> /dev/null
 pid=""
-for _ in $(seq 1 20); do pgrep -f vodu-tavisto-smbfs > /dev/null || break; sleep 0.05; done
-! pgrep -f vodu-tavisto-smbfs > /dev/null || fail "smbnetfs outlived the program killed with SIGKILL"
+for _ in $(seq 1 40); do [ "$(helpers)" -eq 0 ] && break; sleep 0.05; done
+[ "$(helpers)" -eq 0 ] || fail "a helper outlived the program killed with SIGKILL: $(pgrep -af vodu-tavisto-smb)"
 ok "no helper outlives the program, not even one killed with SIGKILL"
 
 start
-wait_for 'Checking ready'
 kill -STOP "$pid"
-pkill -KILL -f vodu-tavisto-smbfs
+pkill -KILL -f "^$smbfs( |\$)"
 kill -KILL "$pid"
 wait "$pid" 2> /dev/null
 pid=""
 grep -q vodu-tavisto-shares /proc/self/mountinfo || fail "no stale mount was made for the test"
 start
-wait_for 'Checking ready'
-[ "$(cat "$copy/dosdevices/x:/m1.txt")" = hello ] || fail "X: not connected over a stale mount"
+[ "$(cat "$X/m1.txt")" = hello ] || fail "X: not connected over a stale mount"
 [ "$(ls "$runtime" | wc -l)" -eq 1 ] || fail "the killed program's runtime folder is left: $(ls "$runtime")"
 no_password_anywhere
 stop_and_verify_clean "after a stale mount"
 ok "a new start clears the stale mount and the killed program's runtime folder"
+
+# A server that speaks only SMB1: named as such, and connected where the station's own
+# client settings allow SMB1.
+station "U=\\\\oldplc\\data=station=$password"
+start
+grep -qxF '  error 93: oldplc speaks only SMB1, which this host'"'"'s SMB client does not allow' <(lines) ||
+  fail "no reason for the SMB1 server"
+stop_and_verify_clean "SMB1 refused"
+printf '[global]\nclient min protocol = NT1\n' > "$work/smb.conf"
+mkdir -p /etc/samba && touch /etc/samba/smb.conf && mount --bind "$work/smb.conf" /etc/samba/smb.conf
+start
+[ "$(cat "$copy/dosdevices/u:/m1.txt" 2> /dev/null)" = old ] ||
+  fail "the SMB1 share was not served where the station allows SMB1: $(lines | tail -n 3)"
+umount /etc/samba/smb.conf
+stop_and_verify_clean "SMB1 allowed"
+ok "a server that speaks only SMB1 says so, and is connected where the station allows SMB1"
 
 echo "$passed passed, 0 failed"

@@ -432,8 +432,13 @@ int FileSystemStatus(const char* path, struct statvfs* status) {
     errno = 0;
     return smbc_getFunctionStatVFS(context)(context, url.data(), found.get()) == 0 ? 0 : SmbError();
   });
-  if (error == 0) *status = *found;
-  return error;
+  if (error != 0) return error;
+  // The library gives the server's sector size as f_bsize and its sectors per allocation
+  // unit as f_frsize, as SMB reports them; POSIX counts the blocks in units of f_frsize.
+  *status = *found;
+  status->f_bsize = status->f_frsize = found->f_bsize * std::max<unsigned long>(found->f_frsize, 1);
+  if (status->f_namemax == 0) status->f_namemax = 255;
+  return 0;
 }
 
 struct Entry {
