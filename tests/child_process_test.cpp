@@ -32,7 +32,7 @@ class Scripts : public ::testing::Test {
   }
   void TearDown() override { EXPECT_EQ(std::system(("rm -rf '" + folder_ + "'").c_str()), 0); }
   std::string Script(const std::string& name, const std::string& body) const {
-    const std::string path = folder_ + "/" + name;
+    std::string path = folder_ + "/" + name;
     std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
     ::chmod(path.c_str(), 0755);
     return path;

@@ -74,7 +74,7 @@ class WindowEvents {
   virtual void OnTeardown() = 0;
   virtual void OnSystemEvent(SystemEvent event) = 0;
   // A process the host runs for the program ended by itself; `line` names it and says
-  // how, as the log shows it ("Fault by smbnetfs: ended by signal 9 (Killed)").
+  // how, as the log shows it ("Fault by vodu-tavisto-smbfs: ended by signal 9 (Killed)").
   virtual void OnHostFault(const std::wstring& line) = 0;
 
  protected:

@@ -77,10 +77,13 @@ deb=$first/dist/vodu-tavisto_${version}_amd64.deb
 deb_files="./lib/systemd/system/vodu-tavisto@.service
 ./usr/bin/vodu-tavisto
 ./usr/libexec/vodu-tavisto/vodu-tavisto-smb-probe
+./usr/libexec/vodu-tavisto/vodu-tavisto-smbfs
 ./usr/share/doc/vodu-tavisto/changelog.gz
 ./usr/share/doc/vodu-tavisto/copyright
 ./usr/share/man/man8/vodu-tavisto.8.gz"
 check "the .deb's files" test "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)" = "$deb_files"
+depends() { dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$1"; }
+for package in libsmbclient libfuse3-3 fuse3; do check "the .deb depends on $package" depends "$package"; done
 check "the .deb's owners are root" test -z "$(dpkg-deb -c "$deb" | awk '$2 != "root/root"')"
 lint() { lintian --fail-on error "$deb" > "$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; return 1; }; }
 check "lintian finds no error" lint

@@ -69,7 +69,7 @@ SystemResult SmbFileSystem::Failure(int error, const std::wstring& reason) const
 
 std::string SmbFileSystem::Home(SystemResult& failure) {
   if (!home_.empty()) return home_;
-  const std::string path = runtime_.Path(failure);
+  std::string path = runtime_.Path(failure);
   if (path.empty()) return path;
   const std::string settings =
       std::string("[global]\n") +
@@ -273,7 +273,7 @@ SystemResult SmbFileSystem::Serve(SmbRequest& request, const std::string& uncEnt
     restarted_ = false;
     quickDeaths_ = 0;
     ArmTimer(0);
-    const SystemResult started = Start();
+    SystemResult started = Start();
     if (!started.Succeeded()) {
       stage_ = Stage::Stopped;
       return started;

@@ -95,8 +95,18 @@ struct OpenFile {
 };
 using FileRef = std::shared_ptr<OpenFile>;
 
+// libfuse keeps an open file's or folder's handle as an integer: ours is a pointer.
+template <typename Held>
+Held* HeldBy(const fuse_file_info* info) {
+  return reinterpret_cast<Held*>(info->fh);  // NOLINT(performance-no-int-to-ptr)
+}
+template <typename Held>
+void Hold(fuse_file_info* info, Held* held) {
+  info->fh = reinterpret_cast<std::uint64_t>(held);
+}
+
 FileRef& FileOf(const fuse_file_info* info) {
-  return *reinterpret_cast<FileRef*>(info->fh);
+  return *HeldBy<FileRef>(info);
 }
 
 // What a lost connection gives a file opened on it: after the server restarted, the
@@ -211,7 +221,7 @@ int OpenOn(const char* path, int flags, mode_t mode, fuse_file_info* info) {
   const int error = file->connection->Run(open, DeadlineOf(*place.share), undo);
   if (error != 0) return -error;
   ++file->connection->openFiles;
-  info->fh = reinterpret_cast<std::uint64_t>(new FileRef(file));
+  Hold(info, new FileRef(file));
   return 0;
 }
 
@@ -290,7 +300,7 @@ int Sync(const char*, int, fuse_file_info*) {
 }
 
 int Release(const char*, fuse_file_info* info) {
-  auto* held = reinterpret_cast<FileRef*>(info->fh);
+  auto* held = HeldBy<FileRef>(info);
   const FileRef file = *held;
   delete held;
   info->fh = 0;
@@ -453,12 +463,12 @@ int OpenFolder(const char* path, fuse_file_info* info) {
   Place place;
   const int located = Locate(path, place);
   if (located != 0) return located;
-  info->fh = reinterpret_cast<std::uint64_t>(new Listing());
+  Hold(info, new Listing());
   return 0;
 }
 
 int ReleaseFolder(const char*, fuse_file_info* info) {
-  delete reinterpret_cast<Listing*>(info->fh);
+  delete HeldBy<Listing>(info);
   info->fh = 0;
   return 0;
 }
@@ -499,7 +509,7 @@ int List(const Place& place, Listing& listing) {
 // takes their attributes too (libfuse passes attributes on only with offsets).
 int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offset,
                fuse_file_info* info, fuse_readdir_flags) {
-  Listing& listing = *reinterpret_cast<Listing*>(info->fh);
+  Listing& listing = *HeldBy<Listing>(info);
   if (offset == 0) {
     Place place;
     int error = Locate(path, place);

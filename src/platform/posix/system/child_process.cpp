@@ -225,8 +225,9 @@ std::string CompanionProgram(const std::string& name) {
   if (length <= 0) return std::string();
   const std::string own(path, static_cast<std::size_t>(length));
   const std::string folder = own.substr(0, own.rfind('/'));
-  for (const std::string& candidate :
-       {folder + "/" + name, folder + "/../libexec/vodu-tavisto/" + name}) {
+  for (const char* place : {"/", "/../libexec/vodu-tavisto/"}) {
+    std::string candidate = folder;
+    candidate.append(place).append(name);
     if (::access(candidate.c_str(), X_OK) == 0) return candidate;
   }
   return std::string();
