@@ -41,11 +41,7 @@ void OpenStandardDescriptors() {
 
 void InstallTeardownSignals() {
   if (signalPipe[0] >= 0) return;  // once per process
-  ThrowErrnoIf(::pipe(signalPipe) != 0, L"pipe");
-  for (int fd : signalPipe) {
-    ThrowErrnoIf(::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK) != 0, L"fcntl");
-    ThrowErrnoIf(::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0, L"fcntl");
-  }
+  ThrowErrnoIf(::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0, L"pipe2");
   struct sigaction action {};
   action.sa_handler = OnTeardownSignal;
   sigemptyset(&action.sa_mask);

@@ -13,12 +13,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <vector>
 
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/system/proc_file.h"
 #include "platform/posix/system/system_error.h"
 
 namespace vt::posix {
@@ -46,7 +46,7 @@ std::string AddressText(const sockaddr* address) {
 // The default routes of a /proc/net route table: rows whose destination and mask (or
 // prefix length) are all zero, with their interface.
 void AddDefaultRoutes(const char* table, bool ipv6, std::set<std::string>& state) {
-  std::ifstream file(table);
+  std::istringstream file(ReadProcFile(table));
   std::string line;
   if (!ipv6) std::getline(file, line);  // the header
   while (std::getline(file, line)) {

@@ -1,12 +1,12 @@
 #include "platform/posix/system/mount_table.h"
 
-#include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
 #include <csignal>
 
 #include "platform/posix/system/child_process.h"
+#include "platform/posix/system/proc_file.h"
 
 namespace vt::posix {
 
@@ -27,25 +27,10 @@ std::string Unescaped(const std::string& field) {
   return text;
 }
 
-// The whole table; read through a descriptor of our own that no child inherits.
-std::string MountTable() {
-  std::string table;
-  const Descriptor file(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
-  if (!file.valid()) return table;
-  char buffer[8192];
-  for (;;) {
-    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    table.append(buffer, static_cast<std::size_t>(got));
-  }
-  return table;
-}
-
 }  // namespace
 
 bool IsMounted(const std::string& folder) {
-  const std::string table = MountTable();
+  const std::string table = ReadProcFile("/proc/self/mountinfo");
   std::size_t line = 0;
   while (line < table.size()) {
     std::size_t end = table.find('\n', line);
