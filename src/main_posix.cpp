@@ -74,7 +74,10 @@ int BadCommandLine(const std::string& problem) {
 
 int main(int argc, char** argv) {
   OpenStandardDescriptors();
-  if (argc > 1) {
+  // Started by a session's autostart entry, which every user's login runs: a user who
+  // has no station folder has nothing to keep connected.
+  const bool autostart = argc == 2 && std::strcmp(argv[1], "--autostart") == 0;
+  if (argc > 1 && !autostart) {
     if (std::strcmp(argv[1], "--check") == 0) {
       std::vector<std::wstring> arguments;
       for (int i = 2; i < argc; ++i) arguments.push_back(Wide(argv[i]));
@@ -84,6 +87,8 @@ int main(int argc, char** argv) {
       const std::string help =
           "Usage: vodu-tavisto            keeps the station's shares connected (see "
           "vodu-tavisto(8))\n"
+          "       vodu-tavisto --autostart  the same, started by a session: a user without a\n"
+          "                                 station folder ends at once with status 0\n"
           "       vodu-tavisto --check [--show] [PATH...]\n";
       if (::write(STDOUT_FILENO, help.data(), help.size()) < 0) return 1;
       return 0;
@@ -98,8 +103,8 @@ int main(int argc, char** argv) {
   }
   const std::string prefix = DefaultWinePrefix();
   if (const std::optional<std::string> problem = StationFolderProblem(prefix)) {
-    SayOnStandardError(*problem);
-    return 1;
+    SayOnStandardError(*problem + (autostart ? "; nothing to do for this user" : ""));
+    return autostart ? 0 : 1;
   }
   const StationLock lock = LockStation(prefix);
   if (!lock.held && lock.problem.empty()) {

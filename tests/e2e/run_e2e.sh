@@ -3,7 +3,9 @@
 # scenario gets a fresh Wine prefix holding the sample station; a small Windows driver
 # of our own reads and drives the program's window.
 #
-#   run_e2e.sh WINDOWS_BUILD_DIR STATION_DIR VERSION
+#   run_e2e.sh WINDOWS_BUILD_DIR STATION_DIR VERSION [NATIVE_BINARY]
+#
+# With NATIVE_BINARY, the native host also watches a Wine window on the same display.
 #
 # Exits 77 (skipped) when the Windows build is missing, unless VODU_REQUIRE_E2E=1.
 set -uo pipefail
@@ -11,6 +13,7 @@ set -uo pipefail
 build=$(cd "$1" 2>/dev/null && pwd) || build=$1
 station=$(cd "$2" && pwd)
 version=$3
+native=${4:+$(realpath "$4")}
 exe=$build/VoduTavisto.exe
 driver=$build/e2e/e2e_driver.exe
 double=$build/e2e/mpr.dll
@@ -228,6 +231,29 @@ wait_program 1; expect_eq "while DERuvezo is open" "$ended" running
 wait "$holder"
 wait_program 8; expect_eq "exit status after DERuvezo closed" "$ended" 0
 end_scenario
+
+if [ -n "$native" ]; then
+  echo "scenario: the native host ends with the Wine window it watches"
+  new_prefix native-watch
+  printf '[Project]\r\nNumberOfMachines=2\r\nVWStudio=True\r\n' > "$prefix/drive_c/Zembrik/Parameter/Program.ini"
+  drive hold-window DERuvezo 6 > /dev/null &
+  holder=$!
+  drive wait-window DERuvezo 30 || fail "no DERuvezo window"
+  # The Wine prefix is the native host's station folder as well.
+  WINEPREFIX="$prefix" "$native" > "$prefix.native.log" 2>&1 &
+  native_pid=$!
+  sleep 2
+  kill -0 "$native_pid" 2>/dev/null || fail "the native host ended while DERuvezo was open"
+  wait "$holder"
+  native_status=running
+  for _ in $(seq 1 50); do
+    kill -0 "$native_pid" 2>/dev/null || { wait "$native_pid"; native_status=$?; break; }
+    sleep 0.05
+  done
+  [ "$native_status" = running ] && kill "$native_pid"
+  expect_eq "the native host within 2.5 s of DERuvezo's close" "$native_status" 0
+  end_scenario
+fi
 
 echo "scenario: Exit is disabled while a check runs"
 new_prefix busy

@@ -44,6 +44,7 @@ struct Launch {
   int in = -2;  // -2: /dev/null
   int out = -2;
   int err = -2;
+  const char* option = nullptr;  // the one command-line option, if any
 };
 
 class NativeHost : public ::testing::Test {
@@ -105,7 +106,7 @@ class NativeHost : public ::testing::Test {
       for (const std::string& variable : launch.environment) {
         ::putenv(const_cast<char*>(variable.c_str()));
       }
-      ::execl(VT_NATIVE_BINARY, VT_NATIVE_BINARY, static_cast<char*>(nullptr));
+      ::execl(VT_NATIVE_BINARY, VT_NATIVE_BINARY, launch.option, static_cast<char*>(nullptr));
       ::_exit(127);
     }
     running_.push_back(pid);
@@ -237,17 +238,20 @@ TEST_F(NativeHost, SighupAndSigintEndItCleanly) {
   }
 }
 
-TEST_F(NativeHost, AStationThatIsNotThereIsAnError) {
+// An error, except for a session's autostart: a user without a station has nothing to do.
+TEST_F(NativeHost, AStationThatIsNotThereIsAnErrorButNotAtASessionsStart) {
   const std::string plainFile = station_ + "/plain";
   std::ofstream(plainFile) << "x";
-  for (const std::vector<std::string>& environment :
-       {std::vector<std::string>{"WINEPREFIX=" + station_ + "/missing"},
-        std::vector<std::string>{"WINEPREFIX=" + plainFile},
-        std::vector<std::string>{"HOME=" + station_ + "/nobody"}}) {
-    const pid_t pid = Start({environment, -2, -2, OpenOut("err.txt")});
-    EXPECT_EQ(WaitExit(pid, 5000), 1) << environment[0];
-    EXPECT_NE(ReadFile(OutFile("err.txt")).find("station folder"), std::string::npos)
-        << environment[0];
+  for (const char* option : {static_cast<const char*>(nullptr), "--autostart"}) {
+    for (const std::vector<std::string>& environment :
+         {std::vector<std::string>{"WINEPREFIX=" + station_ + "/missing"},
+          std::vector<std::string>{"WINEPREFIX=" + plainFile},
+          std::vector<std::string>{"HOME=" + station_ + "/nobody"}}) {
+      const pid_t pid = Start({environment, -2, -2, OpenOut("err.txt"), option});
+      EXPECT_EQ(WaitExit(pid, 5000), option != nullptr ? 0 : 1) << environment[0];
+      EXPECT_NE(ReadFile(OutFile("err.txt")).find("station folder"), std::string::npos)
+          << environment[0];
+    }
   }
 }
 

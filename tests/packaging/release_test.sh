@@ -74,7 +74,8 @@ for arch in x64 x86; do
 done
 
 deb=$first/dist/vodu-tavisto_${version}_amd64.deb
-deb_files="./lib/systemd/system/vodu-tavisto@.service
+deb_files="./etc/xdg/autostart/vodu-tavisto.desktop
+./lib/systemd/system/vodu-tavisto@.service
 ./usr/bin/vodu-tavisto
 ./usr/libexec/vodu-tavisto/vodu-tavisto-smb-probe
 ./usr/libexec/vodu-tavisto/vodu-tavisto-smbfs
@@ -98,6 +99,16 @@ verify_unit() {
   [ "$status" -eq 0 ] && ! grep -q 'vodu-tavisto' "$work/verify.log" || { cat "$work/verify.log"; return 1; }
 }
 check "systemd-analyze verify accepts the unit" verify_unit
+validate_autostart() {
+  desktop-file-validate /etc/xdg/autostart/vodu-tavisto.desktop > "$work/desktop.log" 2>&1 &&
+    [ ! -s "$work/desktop.log" ] || { cat "$work/desktop.log"; return 1; }
+}
+check "the session's autostart entry is valid" validate_autostart
+conffiles() {
+  dpkg-deb -e "$deb" "$work/control" &&
+    [ "$(cat "$work/control/conffiles")" = /etc/xdg/autostart/vodu-tavisto.desktop ]
+}
+check "the autostart entry is a conffile" conffiles
 # On a station folder that is not there it says so and ends with exit status 1.
 starts() {
   WINEPREFIX=$work/no-station /usr/bin/vodu-tavisto > /dev/null 2> "$work/start.log"

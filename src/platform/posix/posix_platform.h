@@ -3,6 +3,7 @@
 // Wine; the window system is the terminal.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "platform/posix/smb/smb_file_system.h"
 #include "platform/posix/system/event_loop.h"
 #include "platform/posix/system_watch.h"
+#include "platform/posix/x11/x_display.h"
 #include "platform/timer_table.h"
 
 namespace vt::posix {
@@ -58,6 +60,10 @@ class PosixPlatform final : public Platform {
 
   std::string prefix_;
   WindowEvents* events_ = nullptr;
+  // The X server of the visualisation's windows: opened at the first lookup, kept.
+  std::unique_ptr<XDisplay> display_;
+  bool displayOpened_ = false;
+  EventLoop::SourceId displayWatch_ = 0;
   std::vector<std::wstring> items_;
   TimerTable timers_;
   EventLoop loop_;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/posix/log_output.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/process.h"
@@ -142,7 +143,8 @@ void PosixPlatform::MoveControl(ControlId control, const TwipsRect& rect) {
   (control == ControlId::LogList ? listRect_ : buttonRect_) = rect;
 }
 
-// The terminal has no foreign top-level windows: the walk is empty, a lookup finds nothing.
+// The walk over the top-level windows is the single-instance guard's, which the station
+// lock replaces on this host: it is empty.
 WindowHandle PosixPlatform::AdjacentWindow(WindowHandle, StackDirection) {
   return 0;
 }
@@ -151,8 +153,24 @@ std::wstring PosixPlatform::WindowTitle(WindowHandle, int) {
   return std::wstring();
 }
 
-WindowHandle PosixPlatform::FindWindowByTitle(const std::wstring&) {
-  return 0;
+// A window of the X server that DISPLAY names (the visualisation runs there under
+// Wine); without DISPLAY, or once that server has gone, none.
+WindowHandle PosixPlatform::FindWindowByTitle(const std::wstring& title) {
+  if (!displayOpened_) {
+    displayOpened_ = true;
+    std::string problem;
+    display_ = XDisplay::Open(problem);
+    if (!problem.empty()) SayOnStandardError(problem);
+    // Watched, so a server that goes away is seen at once, not at a lookup.
+    if (display_) {
+      displayWatch_ = loop_.Watch(display_->Descriptor(), [this] {
+        if (display_->Serve()) return;
+        loop_.Unwatch(displayWatch_);
+        displayWatch_ = 0;
+      });
+    }
+  }
+  return display_ ? display_->FindTopLevel(title) : 0;
 }
 
 void PosixPlatform::EndProcess() {

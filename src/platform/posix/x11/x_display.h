@@ -1,0 +1,50 @@
+// The X server the visualisation's windows are on (DISPLAY, XAUTHORITY), as the native
+// host's window lookup needs it: a plain XCB client, connected once and kept. A lookup
+// finds a top-level window by its whole title, compared without regard to letter case
+// as FindWindow compares titles; its requests go in a few batches, each sent together
+// and waited for once, and never longer than a deadline.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vt::posix {
+
+class XDisplay {
+ public:
+  // The display DISPLAY names; nothing when there is none to open, and then `problem`
+  // says why (empty when DISPLAY is not set at all).
+  static std::unique_ptr<XDisplay> Open(std::string& problem);
+  ~XDisplay();
+  XDisplay(const XDisplay&) = delete;
+  XDisplay& operator=(const XDisplay&) = delete;
+
+  // The connection's descriptor, to watch: it becomes readable when the server sends
+  // something or goes away.
+  int Descriptor() const;
+  // Takes what the server sent; false once the connection has broken (the server went
+  // away), from then on for good.
+  bool Serve();
+
+  // A top-level window whose title is `title`, or 0: none, or the lookup failed (the
+  // connection broke, or the server did not answer by the deadline). Top-level windows
+  // are the root's children (Wine's unmanaged and hidden windows among them), the window
+  // manager's clients (_NET_CLIENT_LIST, or else the windows with WM_STATE at most two
+  // levels under the root, as ICCCM finds them), and the children of Wine's virtual
+  // desktop ("NAME - Wine desktop"). A window's title is its _NET_WM_NAME, else its
+  // WM_NAME.
+  std::uint32_t FindTopLevel(const std::wstring& title);
+
+ private:
+  struct Connection;
+  explicit XDisplay(std::unique_ptr<Connection> connection);
+  std::unique_ptr<Connection> connection_;
+};
+
+// A window property's text as its type says: UTF8_STRING is UTF-8, STRING Latin-1, and
+// COMPOUND_TEXT as far as it stays Latin-1 (its first escape sequence ends it).
+enum class TitleEncoding { Utf8, Latin1, CompoundText };
+std::wstring DecodeTitle(const std::string& bytes, TitleEncoding encoding);
+
+}  // namespace vt::posix
