@@ -62,6 +62,8 @@ int wmain(int argc, wchar_t** argv) {
                                return true;
                              },
                              Say,
-                             L"VoduTavistoCheck.exe"};
+                             L"VoduTavistoCheck.exe",
+                             L"VoduTavistoCheck",
+                             {}};
   return vt::RunCheckCommand(frontEnd, std::vector<std::wstring>(argv + 1, argv + argc));
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,58 @@ vt::FileContent ReadHostFile(const std::string& path) {
   return content;
 }
 
+// `path` with "." and ".." taken out by the text alone ("a/b/../c" is "a/c").
+std::string Lexical(const std::string& path) {
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (at <= path.size()) {
+    std::size_t end = path.find('/', at);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(at, end - at);
+    if (part == ".." && !parts.empty() && parts.back() != ".." && !parts.back().empty()) {
+      parts.pop_back();
+    } else if (part != "." && !(part.empty() && !parts.empty())) {
+      parts.push_back(part);
+    }
+    at = end + 1;
+  }
+  std::string joined;
+  for (std::size_t i = 0; i < parts.size(); ++i) joined += (i > 0 ? "/" : "") + parts[i];
+  return joined;
+}
+
+// A station prefix's file as a station engineer names it: through the drive's own
+// folder ("station/drive_c/...") rather than its link ("station/dosdevices/c:/...").
+std::string ShownPath(const std::string& prefix, const std::string& path) {
+  const std::string drives = prefix + "/dosdevices/";
+  if (path.compare(0, drives.size(), drives) != 0) return path;
+  const std::size_t driveEnd = path.find('/', drives.size());
+  const std::string target = LinkTarget(path.substr(0, driveEnd));
+  if (target.empty() || target[0] == '/') return path;
+  return Lexical(drives + target + (driveEnd == std::string::npos ? "" : path.substr(driveEnd)));
+}
+
+// A folder with dosdevices/ in it is a station prefix: its files are those the program
+// run with WINEPREFIX set to it finds.
+std::optional<vt::StationPrefix> PrefixAt(const std::wstring& path) {
+  const std::string prefix = MapHostPath(path);
+  struct stat info {};
+  if (::stat((prefix + "/dosdevices").c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    return std::nullopt;
+  const auto hostPathOf = [prefix](const std::wstring& windowsPath) {
+    return ShownPath(prefix, MapWindowsPath(prefix, windowsPath).value_or(std::string()));
+  };
+  return vt::StationPrefix{[prefix, hostPathOf](const std::wstring& windowsPath) {
+                             vt::FileContent content = ReadHostFile(
+                                 MapWindowsPath(prefix, windowsPath).value_or(std::string()));
+                             content.shownAs = Wide(hostPathOf(windowsPath).c_str());
+                             return content;
+                           },
+                           [hostPathOf](const std::wstring& windowsPath) {
+                             return Wide(hostPathOf(windowsPath).c_str());
+                           }};
+}
+
 int Check(const std::vector<std::wstring>& arguments) {
   const std::string prefix = DefaultWinePrefix();
   PosixPlatform platform(prefix, false);
@@ -60,7 +113,7 @@ int Check(const std::vector<std::wstring>& arguments) {
         const std::string text = vt::EncodeUtf8(line) + "\n";
         if (::write(STDOUT_FILENO, text.data(), text.size()) < 0) return;
       },
-      L"vodu-tavisto --check"};
+      L"vodu-tavisto --check", L"vodu-tavisto", PrefixAt};
   return vt::RunCheckCommand(frontEnd, arguments);
 }
 

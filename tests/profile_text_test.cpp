@@ -120,6 +120,18 @@ TEST(ProfileHeaders, ANameEndsAtTheFirstBracketOrAtTheEndOfTheLine) {
   EXPECT_EQ(FindProfileValue("  [ section1 ]\r\nk=v\r\n", "section1", "k"), "v");
 }
 
+TEST(ProfileLines, ANulEndsWhatIsReadOfItsLineAndAWriteKeepsTheRest) {
+  const char text[] = "[S]\r\na=va\0lue\r\nb\0=hidden\r\n[T\0]\r\nc=3\r\n";
+  const std::string file(text, sizeof text - 1);
+  std::string written = file;
+  written[written.size() - 3] = '4';
+  EXPECT_EQ(FindProfileValue(file, "S", "a"), "va");
+  EXPECT_EQ(FindProfileValue(file, "S", "b"), std::nullopt);  // no "=" before the NUL
+  EXPECT_EQ(FindProfileValue(file, "T", "c"), "3");
+  EXPECT_EQ(SetProfileValue(file, "T", "c", "4"), written);
+  EXPECT_EQ(SetProfileValue("", "S", "k", std::string("a\0b", 3)), std::nullopt);
+}
+
 TEST(ProfileNames, AskedAndWrittenNamesAreTakenWithoutTheirBlanks) {
   const std::string file = "[Alpha]\r\nkey1=x\r\n";
   EXPECT_EQ(FindProfileValue(file, " Alpha ", " key1 "), "x");

@@ -3,8 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "check/check_command.h"
+#include "check/checked_station.h"
 #include "check/station_check.h"
+#include "config/configuration.h"
 #include "portable/utf8.h"
 #include "sim/station.h"
 
@@ -42,7 +46,7 @@ std::vector<std::string> Findings(const std::string& project, const std::string&
   std::vector<std::string> lines;
   for (const Finding& finding :
        CheckStation(host, FilesOf(project, customer), {L"st", {}}).findings)
-    lines.push_back(EncodeUtf8(FindingLine(finding)));
+    lines.push_back(EncodeUtf8(FindingLine(finding, L"vodu-tavisto")));
   return lines;
 }
 
@@ -61,6 +65,11 @@ const std::vector<Case> Cases = {
      "[Project]\r\nNumberOfMachines=6\r\n",
      CleanCustomer,
      {"P:2: error: the program stops at start-up: Subscript out of range: NumberOfMachines is 6"}},
+    {"two values that stop it, each on its own line",
+     "[Project]\r\nNumberOfMachines=6\r\n",
+     "[NetAddress]\r\nUpdateInterval=40000\r\n",
+     {"P:2: error: the program stops at start-up: Subscript out of range: NumberOfMachines is 6",
+      "C:2: error: the program stops at start-up: Overflow: UpdateInterval \"40000\""}},
     {"an interval beyond 16 bits stops it",
      CleanProject,
      "[NetAddress]\r\nUpdateInterval=40000\r\n",
@@ -183,7 +192,7 @@ TEST(StationCheck, OnTheStationTellsWhatOnlyTheStationKnows) {
   };
   std::vector<std::string> found;
   for (const Finding& finding : CheckStation(station.platform, reader, {}).findings)
-    found.push_back(EncodeUtf8(FindingLine(finding)));
+    found.push_back(EncodeUtf8(FindingLine(finding, L"vodu-tavisto")));
   EXPECT_THAT(
       found,
       ElementsAre(
@@ -193,9 +202,10 @@ TEST(StationCheck, OnTheStationTellsWhatOnlyTheStationKnows) {
                     "this station: the connect fails with 85"),
           HasSubstr(":6: warning: [Tavisto] LogFile=D:\\Logs\\t.log is in a folder that cannot be "
                     "written, D:\\Logs"),
-          HasSubstr("environment: warning: ServicePackDir=$Visudri$\\sp keeps $Visudri$, which "
+          // What belongs to no file has the command's name in the file's place.
+          HasSubstr("vodu-tavisto: warning: ServicePackDir=$Visudri$\\sp keeps $Visudri$, which "
                     "names no directory variable"),
-          HasSubstr("environment: note: User Account Control is on and "
+          HasSubstr("vodu-tavisto: note: User Account Control is on and "
                     "EnableLinkedConnections")));
   // Away from the station none of this is asked: no unprotect, no probe.
   SimPlatform elsewhere;
@@ -232,6 +242,72 @@ TEST(StationCheck, ShowsWhatTheLoadingCodeLoadsAndNoPassword) {
   for (const std::wstring& line : shown) EXPECT_EQ(line.find(L"secret"), std::wstring::npos);
 }
 
+TEST(StationCheck, AKeyWrittenShortOrLongGetsTheReadKeyItMeantAndAnUnknownOneNone) {
+  const std::vector<std::string> found =
+      Findings(CleanProject,
+               "[Tavisto]\r\nRetryAfterFaultSecs=30\r\nRetryAfterFault=30\r\n"
+               "RetryAfterFaultSec=30\r\nColour=red\r\n[NetAddress]\r\n"
+               "RetryAfterFaultSecs=30\r\n");
+  const std::string meant = " is not read by the program; did you mean RetryAfterFaultSeconds?";
+  EXPECT_THAT(found, ElementsAre("C:2: warning: [Tavisto] RetryAfterFaultSecs" + meant,
+                                 "C:3: warning: [Tavisto] RetryAfterFault" + meant,
+                                 "C:4: warning: [Tavisto] RetryAfterFaultSec" + meant,
+                                 "C:5: warning: [Tavisto] Colour is not read by the program",
+                                 // Never a key of another section.
+                                 "C:7: warning: [NetAddress] RetryAfterFaultSecs is not read by "
+                                 "the program"));
+}
+
+// The check knows what the program reads by what its loading code asks for: a key the
+// loader learns is known to the check at once.
+TEST(StationCheck, WhatTheLoadingCodeAsksForIsReadAndNothingElse) {
+  SimPlatform host;
+  const std::string customer = "[Tavisto]\r\nBrandNewKey=1\r\n";
+  const auto unread = [&](bool asked) {
+    CheckPlatform platform(host, FilesOf(CleanProject, customer), std::wstring(L"st"));
+    CheckedStation station(platform, false);
+    const std::wstring file = L"st\\Documentation\\Documentation_Customer.cfg";
+    station.customerCfg = &platform.File(file);
+    platform.ProfileString(TavistoSection, L"LogFile", file, 254);
+    if (asked) platform.ProfileInt(TavistoSection, L"brandnewkey", 0, file);  // a new loader step
+    FindKeyProblems(station);
+    return station.findings.size();
+  };
+  EXPECT_EQ(unread(false), 1u);
+  EXPECT_EQ(unread(true), 0u);
+}
+
+TEST(StationCheck, NoKeyTheLoadingCodeReadsOnAFullStationIsEverReportedUnread) {
+  // Every key the reads of a full station ask for, each written once.
+  SimPlatform host;
+  CheckPlatform reads(host, FilesOf("[Project]\r\nNumberOfMachines=5\r\n", "[NetAddress]\r\n"),
+                      std::wstring(L"st"));
+  EnvVarTable envVar;
+  AppState state;
+  InitDirectoryVariables(reads, envVar);
+  LoadProjectSettings(reads, envVar, state);
+  LoadCustomerConfiguration(reads, envVar, state);
+  std::string project;
+  std::string customer;
+  const auto write = [&reads](const std::wstring& path, const std::wstring& section) {
+    const CheckPlatform::KeysAsked* keys = reads.KeysRead(reads.File(path), section);
+    std::string text = "[" + EncodeUtf8(section) + "]\r\n";
+    for (const std::wstring& key : keys != nullptr ? keys->names : std::vector<std::wstring>())
+      text += EncodeUtf8(key) + "=5\r\n";  // five machines: every [MachineN] read
+    return text;
+  };
+  project = write(state.ProgramIniPath, ProjectSection);
+  for (int m = 1; m <= MaxMachines; ++m)
+    customer += write(state.CustomerCfgPath, MachineSectionWord + std::to_wstring(m));
+  customer += write(state.CustomerCfgPath, NetAddressSection);
+  customer += write(state.CustomerCfgPath, TavistoSection);
+  ASSERT_GT(std::count(customer.begin(), customer.end(), '='), 60);
+  for (const std::string& line : Findings(project, customer)) {
+    EXPECT_THAT(line, ::testing::Not(HasSubstr("not read"))) << line;
+    EXPECT_THAT(line, ::testing::Not(HasSubstr("read by no one"))) << line;
+  }
+}
+
 // The command on a station folder whose customer file is `customer`; what it says goes
 // to `said`.
 int RunCommand(SimPlatform& host, std::vector<std::wstring>& said, const std::string& customer,
@@ -246,8 +322,59 @@ int RunCommand(SimPlatform& host, std::vector<std::wstring>& said, const std::st
                            return path != L"gone";
                          },
                          [&said](const std::wstring& line) { said.push_back(line); },
-                         L"check"};
+                         L"check",
+                         L"check",
+                         {}};
   return RunCheckCommand(frontEnd, arguments);
+}
+
+TEST(CheckCommand, ACustomerFileThatIsNoStationsGivesAWarningEachWay) {
+  std::string random(200 * 1024, '\0');
+  std::mt19937 bytes(41);
+  for (char& byte : random) byte = static_cast<char>(bytes() & 0xFF);
+  const struct {
+    const char* story;
+    std::string customer;
+    std::vector<std::string> findings;
+  } cases[] = {
+      {"empty", "", {"C: warning: holds no section the program reads"}},
+      {"zero-filled",
+       std::string(5000, '\0'),
+       {"C: warning: holds no section the program reads",
+        "C:1: warning: the file holds a NUL byte (a power cut or a bad copy leaves them), first on "
+        "this line: Windows' profile service reads a line only up to it, so this line reads \"\""}},
+      {"random bytes", random, {"C: warning: holds no section the program reads", "C:"}},
+      {"a NUL inside a key line",
+       std::string("[NetAddress]\r\nPassword1=s3cr\0et\r\nUpdateInterval=5\0x\r\n", 44),
+       {"C:2: warning: the file holds a NUL byte (a power cut or a bad copy leaves them), first on "
+        "this line: Windows' profile service reads a line only up to it, so this line reads "
+        "\"Password1=(a password, not shown)\" and the rest of it is read by no one"}},
+  };
+  SimPlatform host;
+  for (const auto& each : cases) {
+    const FileReader files = [&each](const std::wstring& path) {
+      const bool project = path == L"st\\Parameter\\Program.ini";
+      return FileContent{true, {}, project ? CleanProject : each.customer, project ? L"P" : L"C"};
+    };
+    std::vector<std::wstring> said;
+    CheckFrontEnd frontEnd{host,
+                           files,
+                           files,
+                           [](const std::wstring&, bool& isFolder) { return isFolder = true; },
+                           [&said](const std::wstring& line) { said.push_back(line); },
+                           L"check",
+                           L"check",
+                           {}};
+    EXPECT_EQ(RunCheckCommand(frontEnd, {L"st"}), 1) << each.story;
+    ASSERT_EQ(said.size(), each.findings.size() + 1) << each.story;
+    for (std::size_t i = 0; i < each.findings.size(); ++i)
+      EXPECT_THAT(EncodeUtf8(said[i]), ::testing::StartsWith(each.findings[i])) << each.story;
+    for (const std::wstring& line : said) {
+      EXPECT_EQ(line.find(L"s3cr"), std::wstring::npos);
+      EXPECT_FALSE(std::any_of(line.begin(), line.end(), [](wchar_t c) { return c < 0x20; }))
+          << each.story << ": a control character in a finding";
+    }
+  }
 }
 
 TEST(CheckCommand, ExitStatusesAndTheLastLine) {

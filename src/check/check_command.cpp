@@ -18,7 +18,9 @@ std::vector<std::wstring> CheckHelp(const std::wstring& command) {
       L"                what only the station can tell (protected passwords, writable folders,",
       L"                drive letters that are local disks)",
       L"  PATH          a station folder (Parameter\\Program.ini and",
-      L"                Documentation\\Documentation_Customer.cfg inside) or a customer file;",
+      L"                Documentation\\Documentation_Customer.cfg inside), a customer file, or",
+      L"                where the host has them a station prefix (a Wine prefix: the files",
+      L"                found as the program run with WINEPREFIX set to it finds them);",
       L"                many paths check many stations",
       L"  --show        also the configuration as the program would use it (no password)",
       L"  --help        this text",
@@ -48,27 +50,39 @@ int RunCheckCommand(CheckFrontEnd& frontEnd, const std::vector<std::wstring>& ar
   }
   std::vector<Finding> findings;
   const auto checkOne = [&](const StationToCheck& station, const FileReader& reader,
-                            const std::wstring& name) {
+                            const std::wstring& name, const StationPrefix* prefix) {
     CheckReport report = CheckStation(frontEnd.platform, reader, station);
     if (show) {
       frontEnd.say(L"# " + name);
+      if (prefix != nullptr) {
+        frontEnd.say(L"  a station prefix: its station folder " + report.visuDir + L" is " +
+                     prefix->hostPathOf(report.visuDir));
+      }
       for (const std::wstring& line : report.effective) frontEnd.say(L"  " + line);
     }
-    for (const Finding& finding : report.findings) frontEnd.say(FindingLine(finding));
+    for (const Finding& finding : report.findings)
+      frontEnd.say(FindingLine(finding, frontEnd.name));
     findings.insert(findings.end(), report.findings.begin(), report.findings.end());
   };
-  if (paths.empty()) checkOne({}, frontEnd.stationReader, L"this station");
+  if (paths.empty()) checkOne({}, frontEnd.stationReader, L"this station", nullptr);
   for (const std::wstring& path : paths) {
     bool isFolder = false;
     if (!frontEnd.pathExists(path, isFolder)) {
       const Finding missing{path, 0, Severity::Error, L"no such file or folder"};
-      frontEnd.say(FindingLine(missing));
+      frontEnd.say(FindingLine(missing, frontEnd.name));
       findings.push_back(missing);
       continue;
     }
+    const std::optional<StationPrefix> prefix =
+        isFolder && frontEnd.prefixAt ? frontEnd.prefixAt(path) : std::nullopt;
     StationToCheck station;
+    if (prefix) {
+      station.prefix = true;
+      checkOne(station, prefix->reader, path, &*prefix);
+      continue;
+    }
     (isFolder ? station.folder : station.customerFile) = path;
-    checkOne(station, frontEnd.pathReader, path);
+    checkOne(station, frontEnd.pathReader, path, nullptr);
   }
   const FindingCounts counts = CountFindings(findings);
   frontEnd.say(SummaryLine(counts));

@@ -31,11 +31,30 @@ const StationFile& CheckPlatform::File(const std::wstring& path) {
   std::unique_ptr<StationFile>& file = files_[UpperCaseText(path)];
   if (!file) {
     file = std::make_unique<StationFile>();
+    file->path = path;
     file->content = reader_(path);
     file->decoded = DecodeProfileFile(file->content.bytes);
     file->document = ProfileDocument(file->decoded.text, file->decoded.encoding);
+    std::set<std::wstring> sections;
+    bool first = false;  // the entries are in the first section of their name
+    std::wstring section;
+    for (const ProfileDocument::Entry& entry : file->document.Entries()) {
+      if (!entry.key) {
+        section = UpperCaseText(entry.section);
+        first = sections.insert(section).second;
+      } else if (first) {
+        file->keys.emplace(std::make_pair(section, UpperCaseText(*entry.key)),
+                           StationFile::KeyLine{entry.line, entry.value});
+      }
+    }
   }
   return *file;
+}
+
+const StationFile::KeyLine* StationFile::Find(const std::wstring& section,
+                                              const std::wstring& key) const {
+  const auto found = keys.find(NameKey(section, key));
+  return found != keys.end() ? &found->second : nullptr;
 }
 
 void CheckPlatform::Override(const std::wstring& section, const std::wstring& key,
@@ -43,21 +62,40 @@ void CheckPlatform::Override(const std::wstring& section, const std::wstring& ke
   overrides_[NameKey(section, key)] = value;
 }
 
+void CheckPlatform::Record(const std::wstring& file, const std::wstring& section,
+                           const std::wstring& key) {
+  KeysAsked& asked = asked_[UpperCaseText(file)][UpperCaseText(section)];
+  std::wstring upper = UpperCaseText(key);
+  if (!asked.lookup.insert(upper).second) return;
+  asked.names.push_back(key);
+  asked.upper.push_back(std::move(upper));
+}
+
+const CheckPlatform::KeysAsked* CheckPlatform::KeysRead(const StationFile& file,
+                                                        const std::wstring& section) const {
+  const auto inFile = asked_.find(UpperCaseText(file.path));
+  if (inFile == asked_.end()) return nullptr;
+  const auto inSection = inFile->second.find(UpperCaseText(section));
+  return inSection != inFile->second.end() ? &inSection->second : nullptr;
+}
+
 std::wstring CheckPlatform::ProfileString(const std::wstring& section, const std::wstring& key,
                                           const std::wstring& file, std::size_t maxLength) {
+  Record(file, section, key);
   const auto overridden = overrides_.find(NameKey(section, key));
   if (overridden != overrides_.end()) return overridden->second.substr(0, maxLength);
-  return File(file).document.Find(section, key).value_or(std::wstring()).substr(0, maxLength);
+  const StationFile::KeyLine* found = File(file).Find(section, key);
+  return found != nullptr ? found->value.substr(0, maxLength) : std::wstring();
 }
 
 std::int32_t CheckPlatform::ProfileInt(const std::wstring& section, const std::wstring& key,
                                        std::int32_t defaultValue, const std::wstring& file) {
+  Record(file, section, key);
   const auto overridden = overrides_.find(NameKey(section, key));
-  const std::optional<std::wstring> value = overridden != overrides_.end()
-                                                ? std::optional<std::wstring>(overridden->second)
-                                                : File(file).document.Find(section, key);
-  if (!value) return defaultValue;
-  return ProfileInteger(*value).value_or(defaultValue);
+  const StationFile::KeyLine* found = File(file).Find(section, key);
+  if (overridden == overrides_.end() && found == nullptr) return defaultValue;
+  return ProfileInteger(overridden != overrides_.end() ? overridden->second : found->value)
+      .value_or(defaultValue);
 }
 
 EnvironmentLookup CheckPlatform::EnvironmentVariable(const std::wstring& name,

@@ -9,7 +9,9 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "portable/profile_text.h"
@@ -28,9 +30,19 @@ struct FileContent {
 using FileReader = std::function<FileContent(const std::wstring& path)>;
 
 struct StationFile {
+  std::wstring path;  // as the loading code named it
   FileContent content;
   ProfileText decoded;
   ProfileDocument document;
+  // What a read of each key finds, made once from the document so that no read and no
+  // finding scans the file again: by upper-case section and key, the line (from 1) and
+  // the value of the first key of the name in the first section of the name.
+  struct KeyLine {
+    std::size_t line = 0;
+    std::wstring value;
+  };
+  std::map<std::pair<std::wstring, std::wstring>, KeyLine> keys;
+  const KeyLine* Find(const std::wstring& section, const std::wstring& key) const;
 };
 
 class CheckPlatform final : public Platform {
@@ -44,6 +56,17 @@ class CheckPlatform final : public Platform {
   // go on past a value that would stop the program).
   void Override(const std::wstring& section, const std::wstring& key, const std::wstring& value);
 
+  // The keys the loading code has asked for in a section of a file (names matched in
+  // any letter case), each once: as it named them in the order it first asked, and in
+  // upper case. What it never asks for, it never reads.
+  struct KeysAsked {
+    std::vector<std::wstring> names;
+    std::vector<std::wstring> upper;  // the names, upper-cased, in the same order
+    std::set<std::wstring> lookup;    // the same, to look one up
+  };
+  // Null where it asked for none in `section` of `file`.
+  const KeysAsked* KeysRead(const StationFile& file, const std::wstring& section) const;
+
 #include "platform/platform_overrides.h"
 
  private:
@@ -52,6 +75,9 @@ class CheckPlatform final : public Platform {
   std::optional<std::wstring> visuDir_;
   std::map<std::wstring, std::unique_ptr<StationFile>> files_;
   std::map<std::pair<std::wstring, std::wstring>, std::wstring> overrides_;
+  void Record(const std::wstring& file, const std::wstring& section, const std::wstring& key);
+  // By upper-case file path, then upper-case section name.
+  std::map<std::wstring, std::map<std::wstring, KeysAsked>> asked_;
 };
 
 }  // namespace vt

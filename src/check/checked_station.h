@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,10 +30,12 @@ struct CheckedStation {
   // where it could not be read.
   const StationFile* programIni = nullptr;
   const StationFile* customerCfg = nullptr;
-  // NumberOfMachines as written, when it stops the program; the check goes on with 5.
-  bool machinesStopStartUp = false;
-  bool intervalStopsStartUp = false;
+  // The keys whose values stop the program at start-up, as "SECTION\nKEY" in upper
+  // case; the check goes on past each with what the program reads up to there.
+  std::set<std::wstring> stopsStartUp;
   std::vector<Finding> findings;
+
+  bool StopsStartUp(const std::wstring& section, const std::wstring& key) const;
 
   void Add(const StationFile* file, std::size_t line, Severity severity, std::wstring text);
   // The line of the key a read finds (the first in the first section of the name), or 0.

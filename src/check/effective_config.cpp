@@ -11,7 +11,7 @@ namespace vt {
 namespace {
 
 std::wstring Source(CheckedStation& station, const StationToCheck& what, const EnvVarRow& row) {
-  if (!what.OnStation()) {
+  if (!what.FromEnvironment()) {
     return UpperCaseText(row.Name) == L"VISUDIR" && !what.folder.empty() ? L"the folder checked"
                                                                          : L"default";
   }
@@ -47,7 +47,9 @@ std::vector<std::wstring> EffectiveConfiguration(CheckedStation& station,
   lines.push_back(L"customer file: " + state.CustomerCfgPath);
   lines.push_back(L"status file: " + state.StatusIniPath);
   lines.push_back(L"[Project] NumberOfMachines=" + std::to_wstring(state.NumberOfMachines) +
-                  (station.machinesStopStartUp ? L" (stops the program at start-up)" : L""));
+                  (station.StopsStartUp(ProjectSection, L"NumberOfMachines")
+                       ? L" (stops the program at start-up)"
+                       : L""));
   lines.push_back(std::wstring(L"[Project] VWStudio=") + (state.VWStudio ? L"true" : L"false") +
                   L" (watches \"" + (state.VWStudio ? StudioWindowTitle : BrowserWindowTitle) +
                   L"\")");
@@ -70,7 +72,9 @@ std::vector<std::wstring> EffectiveConfiguration(CheckedStation& station,
   }
   lines.push_back(L"[NetAddress] UpdateInterval=" + std::to_wstring(state.UpdateInterval) +
                   L" minutes" +
-                  (station.intervalStopsStartUp ? L" (stops the program at start-up)" : L""));
+                  (station.StopsStartUp(NetAddressSection, L"UpdateInterval")
+                       ? L" (stops the program at start-up)"
+                       : L""));
   lines.push_back(Setting(station, L"LogFile", state.LogFile.Path));
   lines.push_back(
       Setting(station, L"LogFileSizeKB", std::to_wstring(state.LogFile.MaxBytes / 1024)));

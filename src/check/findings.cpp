@@ -18,8 +18,8 @@ const wchar_t* SeverityWord(Severity severity) {
 
 }  // namespace
 
-std::wstring FindingLine(const Finding& finding) {
-  std::wstring line = finding.file;
+std::wstring FindingLine(const Finding& finding, const std::wstring& command) {
+  std::wstring line = finding.file.empty() ? command : finding.file;
   if (finding.line > 0) line += L":" + std::to_wstring(finding.line);
   return line + L": " + SeverityWord(finding.severity) + L": " + finding.text;
 }

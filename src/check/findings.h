@@ -11,7 +11,7 @@ namespace vt {
 enum class Severity { Error, Warning, Note };
 
 struct Finding {
-  std::wstring file;
+  std::wstring file;     // empty: it belongs to no file (the environment, the host)
   std::size_t line = 0;  // 0: no line applies (a missing key, the file as a whole)
   Severity severity = Severity::Note;
   std::wstring text;
@@ -23,8 +23,10 @@ struct FindingCounts {
   int notes = 0;
 };
 
-// "FILE:LINE: warning: TEXT", or "FILE: warning: TEXT" without a line.
-std::wstring FindingLine(const Finding& finding);
+// "FILE:LINE: warning: TEXT", or "FILE: warning: TEXT" without a line; a finding that
+// belongs to no file has the command's name in the file's place ("vodu-tavisto:
+// warning: TEXT"), as compilers write a diagnostic of their own.
+std::wstring FindingLine(const Finding& finding, const std::wstring& command);
 FindingCounts CountFindings(const std::vector<Finding>& findings);
 // "2 errors, 1 warnings, 0 notes"
 std::wstring SummaryLine(const FindingCounts& counts);

@@ -1,40 +1,18 @@
-// Keys nobody reads, numbered keys out of range, sections and keys given twice.
+// Keys nobody reads, numbered keys out of range, sections and keys given twice. What the
+// program reads is what its own loading code asked for while the check ran it: a key
+// the loader learns is known here at once.
 #include <algorithm>
 #include <cstdint>
 #include <map>
-#include <set>
 
 #include "check/checked_station.h"
+#include "config/configuration.h"
 #include "core/numbered.h"
 #include "portable/case_fold.h"
 
 namespace vt {
 
 namespace {
-
-struct NumberedFamily {
-  const wchar_t* word;
-  int last;  // the program reads word1 to word<last>
-};
-
-// The keys the program reads, by section; numbered ones as families.
-struct ReadSection {
-  std::vector<NumberedFamily> families;
-  std::vector<const wchar_t*> keys;
-};
-
-const ReadSection ProjectKeys{{}, {L"NumberOfMachines", L"VWStudio"}};
-const ReadSection MachineKeys{{{L"Reference", ReferencesPerMachine}}, {}};
-const ReadSection NetAddressKeys{{{L"User", ShareSlotCount},
-                                  {L"Password", ShareSlotCount},
-                                  {L"ProtectedPassword", ShareSlotCount},
-                                  {L"NetAddress", ShareSlotCount},
-                                  {L"NetDrive", ShareSlotCount}},
-                                 {L"UpdateInterval"}};
-const ReadSection TavistoKeys{
-    {},
-    {L"LogFile", L"LogFileSizeKB", L"RetryAfterFaultSeconds", L"CheckOnNetworkChange",
-     L"ShareTimeoutSeconds", L"EventLog", L"MetricsFile"}};
 
 // A name and its number in decimal digits without a leading zero ("User5"); number 0
 // when the name does not end so.
@@ -66,125 +44,108 @@ std::size_t EditDistance(const std::wstring& a, const std::wstring& b) {
   return row[b.size()];
 }
 
-std::vector<std::wstring> KeysOf(const ReadSection& section) {
-  std::vector<std::wstring> keys(section.keys.begin(), section.keys.end());
-  for (const NumberedFamily& family : section.families) {
-    for (int n = 1; n <= family.last; ++n) keys.push_back(Numbered(family.word, n));
+// The read key a written one most likely meant, as compilers find a misspelt name: the
+// nearest by edit distance up to a third of the longer name, or one that the written
+// name shortens or extends (RetryAfterFault, RetryAfterFaultSecs); empty when none.
+std::wstring Nearest(const CheckPlatform::KeysAsked& read, const std::wstring& upper) {
+  std::size_t nearest = read.names.size();
+  std::size_t best = SIZE_MAX;
+  for (std::size_t i = 0; i < read.upper.size(); ++i) {
+    const std::wstring& other = read.upper[i];
+    const std::size_t longer = std::max(upper.size(), other.size());
+    const std::size_t shorter = std::min(upper.size(), other.size());
+    const std::size_t allowed = (longer + 2) / 3;
+    // Half the longer name at least in common, so that "R" means nothing.
+    const bool prefix = shorter * 2 >= longer && other.compare(0, shorter, upper, 0, shorter) == 0;
+    if (!prefix && longer - shorter > allowed) continue;  // too far apart by length alone
+    const std::size_t distance = EditDistance(upper, other);
+    if ((prefix || distance <= allowed) && distance < best) {
+      best = distance;
+      nearest = i;
+    }
   }
-  return keys;
+  return nearest < read.names.size() ? read.names[nearest] : std::wstring();
 }
 
-// What is wrong with a key the section does not read; empty when it reads it.
-std::wstring UnreadKey(const ReadSection& section, const std::wstring& key) {
-  const std::wstring upper = UpperCaseText(key);
-  const std::vector<std::wstring> keys = KeysOf(section);
-  if (std::any_of(keys.begin(), keys.end(),
-                  [&upper](const std::wstring& k) { return UpperCaseText(k) == upper; })) {
-    return {};
-  }
+// What is wrong with a key that no read asked for in its section; the section's read
+// keys are `read`.
+std::wstring UnreadKey(const CheckPlatform::KeysAsked& read, const std::wstring& key,
+                       const std::wstring& upper) {
   const SplitName split = Split(key);
-  for (const NumberedFamily& family : section.families) {
-    if (split.number > family.last && UpperCaseText(split.word) == UpperCaseText(family.word)) {
-      return L"is read by no one: the program reads " + Numbered(family.word, 1) + L" to " +
-             Numbered(family.word, family.last);
+  if (split.number > 0) {
+    // A numbered key beyond the numbers read of its word.
+    int first = 0;
+    int last = 0;
+    for (const std::wstring& candidate : read.names) {
+      const SplitName family = Split(candidate);
+      if (family.number == 0 || UpperCaseText(family.word) != UpperCaseText(split.word)) continue;
+      first = first == 0 ? family.number : std::min(first, family.number);
+      last = std::max(last, family.number);
+    }
+    if (last > 0 && split.number > last) {
+      return L"is read by no one: the program reads " + Numbered(split.word, first) + L" to " +
+             Numbered(split.word, last);
     }
   }
-  std::wstring nearest;
-  std::size_t best = 3;  // two edits at most, and fewer than half the name
-  for (const std::wstring& candidate : keys) {
-    const std::size_t distance = EditDistance(upper, UpperCaseText(candidate));
-    if (distance < best && distance * 2 < candidate.size()) {
-      best = distance;
-      nearest = candidate;
-    }
-  }
+  const std::wstring nearest = Nearest(read, upper);
   return L"is not read by the program" +
          (nearest.empty() ? std::wstring() : L"; did you mean " + nearest + L"?");
 }
 
-enum class SectionRole { Unread, Project, Machine, NetAddress, Tavisto };
-
-struct SectionInfo {
-  SectionRole role = SectionRole::Unread;
-  int machine = 0;
-};
-
-SectionInfo Classify(const std::wstring& section, bool programIni) {
-  const std::wstring upper = UpperCaseText(section);
-  if (programIni) {
-    return {upper == UpperCaseText(ProjectSection) ? SectionRole::Project : SectionRole::Unread};
-  }
-  if (upper == UpperCaseText(NetAddressSection)) return {SectionRole::NetAddress};
-  if (upper == UpperCaseText(TavistoSection)) return {SectionRole::Tavisto};
+// "Machine3": a section of a machine's references, read only up to NumberOfMachines.
+int MachineOf(const std::wstring& section) {
   const SplitName split = Split(section);
-  if (split.number > 0 && UpperCaseText(split.word) == L"MACHINE")
-    return {SectionRole::Machine, split.number};
-  return {};
+  return split.number > 0 && UpperCaseText(split.word) == UpperCaseText(MachineSectionWord)
+             ? split.number
+             : 0;
 }
 
-const ReadSection* KeysRead(SectionRole role) {
-  switch (role) {
-    case SectionRole::Project:
-      return &ProjectKeys;
-    case SectionRole::Machine:
-      return &MachineKeys;
-    case SectionRole::NetAddress:
-      return &NetAddressKeys;
-    case SectionRole::Tavisto:
-      return &TavistoKeys;
-    case SectionRole::Unread:
-      break;
-  }
-  return nullptr;
-}
-
-void FindInFile(CheckedStation& station, const StationFile* file, bool programIni) {
+void FindInFile(CheckedStation& station, const StationFile* file) {
   if (file == nullptr) return;
-  std::map<std::wstring, std::size_t> firstSection;  // upper-case name: its line
-  std::map<std::wstring, std::size_t> firstKey;      // in the section being read
-  const ReadSection* reading = nullptr;              // null: a section nobody reads
+  std::map<std::wstring, std::size_t> firstSection;   // upper-case name: its line
+  std::map<std::wstring, std::size_t> firstKey;       // in the section being read
+  const CheckPlatform::KeysAsked* reading = nullptr;  // null: a section nobody reads
   std::wstring section;
   for (const ProfileDocument::Entry& entry : file->document.Entries()) {
     if (!entry.key) {
       section = entry.section;
-      reading = nullptr;
       firstKey.clear();
+      reading = station.platform.KeysRead(*file, section);
+      const int machine = MachineOf(section);
       const auto [first, isFirst] = firstSection.emplace(UpperCaseText(section), entry.line);
-      const SectionInfo info = Classify(section, programIni);
       if (!isFirst) {
-        if (info.role != SectionRole::Unread) {
+        if (reading != nullptr || machine > 0) {
           station.Add(file, entry.line, Severity::Warning,
                       L"[" + section + L"] is given again (first at line " +
                           std::to_wstring(first->second) +
                           L"): Windows reads only the first, so the keys here are read by no one");
         }
+        reading = nullptr;
         continue;
       }
-      if (info.role == SectionRole::Machine && info.machine > station.MachinesRead()) {
-        station.Add(file, entry.line, Severity::Warning,
-                    L"[" + section + L"] is read by no one: the program reads the references of " +
-                        (info.machine > MaxMachines
-                             ? L"at most " + std::to_wstring(MaxMachines) + L" machines"
-                             : L"machines 1 to NumberOfMachines (" +
-                                   std::to_wstring(station.MachinesRead()) + L")"));
-        continue;
+      if (reading == nullptr && machine > station.MachinesRead()) {
+        station.Add(
+            file, entry.line, Severity::Warning,
+            L"[" + section + L"] is read by no one: the program reads the references of " +
+                (machine > MaxMachines ? L"at most " + std::to_wstring(MaxMachines) + L" machines"
+                                       : L"machines 1 to NumberOfMachines (" +
+                                             std::to_wstring(station.MachinesRead()) + L")"));
       }
-      reading = KeysRead(info.role);
       continue;
     }
     if (reading == nullptr) continue;
     const std::wstring& key = *entry.key;
-    const auto [first, isFirst] = firstKey.emplace(UpperCaseText(key), entry.line);
+    const std::wstring upper = UpperCaseText(key);
+    const auto [first, isFirst] = firstKey.emplace(upper, entry.line);
     if (!isFirst) {
       station.Add(file, entry.line, Severity::Warning,
                   Concat({L"[", section, L"] ", key, L" is given again (first at line ",
                           std::to_wstring(first->second), L"): Windows reads the first"}));
       continue;
     }
-    const std::wstring problem = UnreadKey(*reading, key);
-    if (!problem.empty()) {
+    if (reading->lookup.count(upper) == 0) {
       station.Add(file, entry.line, Severity::Warning,
-                  Concat({L"[", section, L"] ", key, L" ", problem}));
+                  Concat({L"[", section, L"] ", key, L" ", UnreadKey(*reading, key, upper)}));
     }
   }
 }
@@ -192,8 +153,8 @@ void FindInFile(CheckedStation& station, const StationFile* file, bool programIn
 }  // namespace
 
 void FindKeyProblems(CheckedStation& station) {
-  FindInFile(station, station.programIni, true);
-  FindInFile(station, station.customerCfg, false);
+  FindInFile(station, station.programIni);
+  FindInFile(station, station.customerCfg);
 }
 
 }  // namespace vt

@@ -91,43 +91,94 @@ void CheckEncoding(CheckedStation& station, const StationFile* file) {
   }
 }
 
+// A line as a finding may show it: a password's value never, a control character as its
+// code (a terminal would act on it), and no more than a line's worth of it.
+std::wstring Shown(const std::wstring& line) {
+  constexpr std::size_t Longest = 60;
+  const std::size_t equals = line.find(L'=');
+  if (equals != std::wstring::npos && IsPasswordKey(line.substr(0, equals)))
+    return line.substr(0, equals + 1) + L"(a password, not shown)";
+  std::wstring shown;
+  for (std::size_t i = 0; i < line.size() && i < Longest; ++i) {
+    const auto c = static_cast<std::uint32_t>(static_cast<char32_t>(line[i]));
+    if (c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F)) {
+      shown.push_back(line[i]);
+      continue;
+    }
+    static const wchar_t* const Hex = L"0123456789ABCDEF";
+    shown += L"\\x";
+    shown.push_back(Hex[(c >> 4) & 0xF]);
+    shown.push_back(Hex[c & 0xF]);
+  }
+  return line.size() > Longest ? shown + L"..." : shown;
+}
+
+// A NUL in a file (a power cut, a bad copy): Windows' profile service reads a line only
+// up to it, so the rest of that line is lost, and so is the key when the NUL is before
+// its "=".
+void CheckNulBytes(CheckedStation& station, const StationFile* file) {
+  if (file == nullptr) return;
+  const std::wstring& text = file->decoded.text;
+  const std::size_t nul = text.find(L'\0');
+  if (nul == std::wstring::npos) return;
+  std::size_t line = 1;
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i < nul; ++i) {
+    if (text[i] != L'\r' && text[i] != L'\n') continue;
+    if (text[i] == L'\r' && i + 1 < nul && text[i + 1] == L'\n') ++i;
+    ++line;
+    lineStart = i + 1;
+  }
+  station.Add(file, line, Severity::Warning,
+              L"the file holds a NUL byte (a power cut or a bad copy leaves them), first on this "
+              L"line: Windows' profile service reads a line only up to it, so this line reads \"" +
+                  Shown(text.substr(lineStart, nul - lineStart)) +
+                  L"\" and the rest of it is read by no one");
+}
+
+// A customer file in which the program reads no section at all (an empty one, one a
+// power cut zeroed, one of random bytes) is no station's file.
+void CheckStationSections(CheckedStation& station) {
+  const StationFile* file = station.customerCfg;
+  if (file == nullptr || !file->content.exists || !file->content.failure.Succeeded()) return;
+  for (const ProfileDocument::Entry& entry : file->document.Entries()) {
+    if (!entry.key && station.platform.KeysRead(*file, entry.section) != nullptr) return;
+  }
+  station.Add(file, 0, Severity::Warning,
+              L"holds no section the program reads ([NetAddress], [MachineN], [Tavisto]): the "
+              L"program connects no share and publishes no status");
+}
+
 // Runs the program's own loading; a value that would stop the program at start-up is an
-// error, and the loading goes on past it so that the rest is checked too.
+// error on the line it was read from, and the loading goes on past it (with what the
+// program reads for the key up to there) so that the rest is checked too.
 void Load(CheckedStation& station, const StationToCheck& what) {
   AppState& state = station.state;
   InitDirectoryVariables(station.platform, station.envVar);
-  LoadProjectSettings(station.platform, station.envVar, state);
-  if (!what.customerFile.empty()) {
-    // Without its Program.ini every machine's references are read.
-    state.CustomerCfgPath = what.customerFile;
-    state.NumberOfMachines = MaxMachines;
-  } else {
-    station.programIni = &station.platform.File(state.ProgramIniPath);
-    CheckReadable(station, *station.programIni, L"runs with no machines");
-  }
-  station.customerCfg = &station.platform.File(state.CustomerCfgPath);
-  CheckReadable(station, *station.customerCfg, L"runs with no references and no shares");
   for (;;) {
+    LoadProjectSettings(station.platform, station.envVar, state);
+    if (!what.customerFile.empty()) {
+      // Without its Program.ini every machine's references are read.
+      state.CustomerCfgPath = what.customerFile;
+      state.NumberOfMachines = MaxMachines;
+    } else if (station.programIni == nullptr) {
+      station.programIni = &station.platform.File(state.ProgramIniPath);
+      CheckReadable(station, *station.programIni, L"runs with no machines");
+    }
+    if (station.customerCfg == nullptr) {
+      station.customerCfg = &station.platform.File(state.CustomerCfgPath);
+      CheckReadable(station, *station.customerCfg, L"runs with no references and no shares");
+    }
     try {
       LoadCustomerConfiguration(station.platform, station.envVar, state);
       return;
-    } catch (const ProgramError& error) {
-      if (state.NumberOfMachines > MaxMachines && !station.machinesStopStartUp) {
-        station.machinesStopStartUp = true;
-        station.Add(station.programIni,
-                    CheckedStation::LineOf(station.programIni, ProjectSection, L"NumberOfMachines"),
-                    Severity::Error, L"the program stops at start-up: " + error.Message());
-        state.NumberOfMachines = MaxMachines;
-      } else if (!station.intervalStopsStartUp) {
-        station.intervalStopsStartUp = true;
-        station.Add(
-            station.customerCfg,
-            CheckedStation::LineOf(station.customerCfg, NetAddressSection, L"UpdateInterval"),
-            Severity::Error, L"the program stops at start-up: " + error.Message());
-        station.platform.Override(NetAddressSection, L"UpdateInterval", L"");
-      } else {
-        throw;
-      }
+    } catch (const ConfigurationError& error) {
+      const std::wstring place = UpperCaseText(error.Section() + L"\n" + error.Key());
+      if (!station.stopsStartUp.insert(place).second) throw;  // going on changed nothing
+      const StationFile& file = station.platform.File(error.File());
+      station.Add(&file, CheckedStation::LineOf(&file, error.Section(), error.Key()),
+                  Severity::Error, L"the program stops at start-up: " + error.Message());
+      station.platform.Override(error.Section(), error.Key(), error.GoOnWith());
     }
   }
 }
@@ -142,15 +193,20 @@ void CheckedStation::Add(const StationFile* file, std::size_t line, Severity sev
 
 std::size_t CheckedStation::LineOf(const StationFile* file, const std::wstring& section,
                                    const std::wstring& key) {
-  if (file == nullptr) return 0;
-  return file->document.FindLine(section, key).value_or(0);
+  const StationFile::KeyLine* found = file != nullptr ? file->Find(section, key) : nullptr;
+  return found != nullptr ? found->line : 0;
 }
 
 std::optional<std::wstring> CheckedStation::Written(const StationFile* file,
                                                     const std::wstring& section,
                                                     const std::wstring& key) {
-  if (file == nullptr) return std::nullopt;
-  return file->document.Find(section, key);
+  const StationFile::KeyLine* found = file != nullptr ? file->Find(section, key) : nullptr;
+  if (found == nullptr) return std::nullopt;
+  return found->value;
+}
+
+bool CheckedStation::StopsStartUp(const std::wstring& section, const std::wstring& key) const {
+  return stopsStartUp.count(UpperCaseText(section + L"\n" + key)) != 0;
 }
 
 int CheckedStation::MachinesRead() const {
@@ -186,12 +242,15 @@ bool IsPlainNumber(const std::wstring& text) {
 
 CheckReport CheckStation(Platform& host, const FileReader& reader, const StationToCheck& what) {
   std::optional<std::wstring> visuDir;
-  if (!what.OnStation()) visuDir = what.folder;
+  if (!what.FromEnvironment()) visuDir = what.folder;
   CheckPlatform platform(host, reader, visuDir);
   CheckedStation station(platform, what.OnStation());
   Load(station, what);
   CheckEncoding(station, station.programIni);
   CheckEncoding(station, station.customerCfg);
+  CheckNulBytes(station, station.programIni);
+  CheckNulBytes(station, station.customerCfg);
+  CheckStationSections(station);
   FindKeyProblems(station);
   FindValueProblems(station);
   // Program.ini first, then each file in the order it was first named; by line within.
@@ -205,7 +264,11 @@ CheckReport CheckStation(Platform& host, const FileReader& reader, const Station
                      const std::size_t fileB = fileOrder[b.file];
                      return fileA != fileB ? fileA < fileB : a.line < b.line;
                    });
-  return {std::move(station.findings), EffectiveConfiguration(station, what)};
+  std::wstring folder;
+  for (const EnvVarRow& variable : station.envVar) {
+    if (UpperCaseText(variable.Name) == L"VISUDIR") folder = variable.Value;
+  }
+  return {std::move(station.findings), EffectiveConfiguration(station, what), folder};
 }
 
 }  // namespace vt

@@ -70,7 +70,7 @@ void CheckNumbers(CheckedStation& station, ValueCheck& check) {
   const AppState& state = station.state;
   const KeyAt machines{station.programIni, ProjectSection, L"NumberOfMachines"};
   const std::optional<std::wstring> machinesWritten = check.Written(machines);
-  if (machinesWritten && !station.machinesStopStartUp) {
+  if (machinesWritten && !station.StopsStartUp(ProjectSection, L"NumberOfMachines")) {
     const int n = state.NumberOfMachines;
     CheckNumber(check, machines, n >= 0 && n <= MaxMachines && PlainValue(*machinesWritten) == n,
                 L"is not a number from 0 to 5: the program reads it as " + std::to_wstring(n) +
@@ -81,7 +81,7 @@ void CheckNumbers(CheckedStation& station, ValueCheck& check) {
                 L"[Project] NumberOfMachines is missing: no machine's references are read");
   }
   const KeyAt interval{station.customerCfg, NetAddressSection, L"UpdateInterval"};
-  if (!station.intervalStopsStartUp) {
+  if (!station.StopsStartUp(NetAddressSection, L"UpdateInterval")) {
     const std::optional<std::wstring> written = check.Written(interval);
     CheckNumber(check, interval, written && PlainValue(*written) == state.UpdateInterval,
                 L"is not a whole number of minutes from 1 to 32767: the program checks every " +
@@ -282,13 +282,13 @@ void CheckPaths(CheckedStation& station, ValueCheck& check) {
     const std::wstring left =
         UnexpandedPlaceholder(ExpandPlaceholders(station.platform, station.envVar, variable.Value));
     if (!left.empty())
-      station.findings.push_back({L"environment", 0, Severity::Warning,
+      station.findings.push_back({std::wstring(), 0, Severity::Warning,
                                   variable.Name + L"=" + variable.Value + L" keeps " + left +
                                       L", which names no directory variable"});
   }
   if (station.platform.DrivesHiddenFromElevatedPrograms()) {
     station.findings.push_back(
-        {L"environment", 0, Severity::Note,
+        {std::wstring(), 0, Severity::Note,
          L"User Account Control is on and EnableLinkedConnections (HKLM\\SOFTWARE\\Microsoft\\"
          L"Windows\\CurrentVersion\\Policies\\System) is not 1: the drives the program maps are "
          L"invisible to programs of the same user that run elevated (\"Run as administrator\"), "

@@ -17,6 +17,16 @@ const wchar_t* const CustomerCfgTemplate = L"$VisuDir$\\Documentation\\Documenta
 const wchar_t* const ProjectSection = L"Project";
 const wchar_t* const NetAddressSection = L"NetAddress";
 const wchar_t* const TavistoSection = L"Tavisto";
+const wchar_t* const MachineSectionWord = L"Machine";
+
+ConfigurationError::ConfigurationError(const ProgramError& error, std::wstring file,
+                                       std::wstring section, std::wstring key,
+                                       std::wstring goOnWith)
+    : ProgramError(error.Message(), std::wstring()),
+      file_(std::move(file)),
+      section_(std::move(section)),
+      key_(std::move(key)),
+      goOnWith_(std::move(goOnWith)) {}
 
 namespace {
 
@@ -28,12 +38,14 @@ void LoadReferences(Platform& platform, AppState& state) {
   const int machines = state.NumberOfMachines;
   for (int m = 1; m <= machines; ++m) {
     if (m > MaxMachines) {
-      throw SubscriptOutOfRange(L"NumberOfMachines is " + std::to_wstring(machines) + L" in " +
-                                state.ProgramIniPath + L", at most " +
-                                std::to_wstring(MaxMachines) + L" machines are supported");
+      throw ConfigurationError(
+          SubscriptOutOfRange(L"NumberOfMachines is " + std::to_wstring(machines) + L" in " +
+                              state.ProgramIniPath + L", at most " + std::to_wstring(MaxMachines) +
+                              L" machines are supported"),
+          state.ProgramIniPath, ProjectSection, L"NumberOfMachines", std::to_wstring(MaxMachines));
     }
     for (int r = 1; r <= ReferencesPerMachine; ++r) {
-      state.Reference[m - 1][r - 1] = ProfileRead(platform, Numbered(L"Machine", m),
+      state.Reference[m - 1][r - 1] = ProfileRead(platform, Numbered(MachineSectionWord, m),
                                                   Numbered(L"Reference", r), state.CustomerCfgPath);
     }
   }
@@ -66,8 +78,15 @@ void LoadShareSlots(Platform& platform, AppState& state) {
 std::int16_t LoadUpdateInterval(Platform& platform, const AppState& state) {
   const std::wstring text =
       ProfileRead(platform, NetAddressSection, L"UpdateInterval", state.CustomerCfgPath);
-  const std::int16_t minutes = RoundToInt16(
-      ReadLeadingNumber(text), L"UpdateInterval \"" + text + L"\" in " + state.CustomerCfgPath);
+  std::int16_t minutes = 0;
+  try {
+    minutes = RoundToInt16(ReadLeadingNumber(text),
+                           L"UpdateInterval \"" + text + L"\" in " + state.CustomerCfgPath);
+  } catch (const ProgramError& error) {
+    // Past it, the interval no value gives.
+    throw ConfigurationError(error, state.CustomerCfgPath, NetAddressSection, L"UpdateInterval",
+                             std::wstring());
+  }
   return minutes < 1 ? DefaultUpdateInterval : minutes;
 }
 

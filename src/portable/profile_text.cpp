@@ -1,5 +1,7 @@
 #include "portable/profile_text.h"
 
+#include <string_view>
+
 #include "portable/case_fold.h"
 #include "portable/codepage.h"
 #include "portable/text_rules.h"
@@ -17,26 +19,33 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
   return a.size() == b.size() && UpperCaseText(a) == UpperCaseText(b);
 }
 
-std::wstring Trimmed(const std::wstring& text) {
+std::wstring Trimmed(std::wstring_view text) {
   std::size_t begin = 0;
   std::size_t end = text.size();
   while (begin < end && IsProfileBlank(text[begin])) ++begin;
   while (end > begin && IsProfileBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
+  return std::wstring(text.substr(begin, end - begin));
 }
 
+// What Windows' profile service reads of a line: up to a NUL in it, if there is one.
+std::wstring_view Readable(const std::wstring& line) {
+  return std::wstring_view(line).substr(0, line.find(L'\0'));
+}
+
+// A line break, or a NUL, which ends what is read of a line.
 bool HasLineBreak(const std::wstring& text) {
-  return text.find_first_of(L"\r\n") != std::wstring::npos;
+  return text.find_first_of(std::wstring_view(L"\r\n\0", 3)) != std::wstring::npos;
 }
 
 // The section name when the line opens a section.
-std::optional<std::wstring> SectionName(const std::wstring& text) {
+std::optional<std::wstring> SectionName(const std::wstring& line) {
+  const std::wstring_view text = Readable(line);
   std::size_t start = 0;
   while (start < text.size() && IsProfileBlank(text[start])) ++start;
   if (start == text.size() || text[start] != L'[') return std::nullopt;
   const std::size_t close = text.find(L']', start + 1);
-  return Trimmed(
-      text.substr(start + 1, close == std::wstring::npos ? std::wstring::npos : close - start - 1));
+  return Trimmed(text.substr(
+      start + 1, close == std::wstring_view::npos ? std::wstring_view::npos : close - start - 1));
 }
 
 struct KeyLine {
@@ -45,11 +54,13 @@ struct KeyLine {
 };
 
 // The key when the line holds one; comment lines and section headers never do.
-std::optional<KeyLine> KeyOf(const std::wstring& text) {
-  const std::wstring trimmed = Trimmed(text);
-  if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'[') return std::nullopt;
+std::optional<KeyLine> KeyOf(const std::wstring& line) {
+  const std::wstring_view text = Readable(line);
+  std::size_t first = 0;
+  while (first < text.size() && IsProfileBlank(text[first])) ++first;
+  if (first == text.size() || text[first] == L';' || text[first] == L'[') return std::nullopt;
   const std::size_t equals = text.find(L'=');
-  if (equals == std::wstring::npos) return std::nullopt;
+  if (equals == std::wstring_view::npos) return std::nullopt;
   return KeyLine{Trimmed(text.substr(0, equals)), equals};
 }
 
@@ -62,8 +73,8 @@ std::wstring Unquoted(const std::wstring& value) {
 }
 
 // The value of a key line (its "=" at `equals`) as a read gives it.
-std::wstring ValueOf(const std::wstring& text, std::size_t equals) {
-  return Unquoted(Trimmed(text.substr(equals + 1)));
+std::wstring ValueOf(const std::wstring& line, std::size_t equals) {
+  return Unquoted(Trimmed(Readable(line).substr(equals + 1)));
 }
 
 void AppendUtf16(std::string& bytes, std::uint32_t unit) {

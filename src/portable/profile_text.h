@@ -12,6 +12,8 @@
 //   one pair of matching quotes ("..." or '...') around it.
 // - Section and key names match without regard to letter case; the first section of a
 //   name and the first key of a name in it count.
+// - A NUL in a line ends what is read of it: the rest of the line is not read (a write
+//   keeps it, as it keeps every line it does not change).
 #pragma once
 
 #include <cstdint>
@@ -54,8 +56,8 @@ class ProfileDocument {
   // line that is not blank, or the section is added at the end. New lines take the
   // file's own line break (CRLF in a UTF-16 file, and in a file that has none yet).
   // False, and nothing changed, when the names or the value cannot be written as one
-  // line that reads back as this key: a line break anywhere, "]" in the section, "=" in
-  // the key, an empty key, or a key that starts with ";" or "[".
+  // line that reads back as this key: a line break or a NUL anywhere, "]" in the
+  // section, "=" in the key, an empty key, or a key that starts with ";" or "[".
   bool Set(const std::wstring& section, const std::wstring& key, const std::wstring& value);
 
   // The section and key names of every key line that a read can reach, in file order.

@@ -29,6 +29,16 @@ grep -q '^  slot 2: drive L, share \\\\fileserver\\archive, user station, passwo
 grep -q secret "$work/out.txt" && fail "a password in the output"
 [ "$(find "$work/prefix" -printf '%p %s %T@\n' | sort)" = "$before" ] || fail "the check changed the station"
 
+# A station prefix (WINEPREFIX) as PATH: the files the program run with it finds, the
+# same findings as its station folder's; --show says which folder that was.
+expect_exit "the sample as a prefix" 1 "$binary" --check "$station"
+cp "$work/out.txt" "$work/prefix.txt"
+expect_exit "the sample's station folder" 1 "$binary" --check "$station/drive_c/Zembrik"
+cmp -s "$work/prefix.txt" "$work/out.txt" || { fail "a prefix gives other findings than its station folder"; diff "$work/prefix.txt" "$work/out.txt"; }
+expect_exit "--show of a prefix" 1 "$binary" --check --show "$station"
+grep -qxF "  a station prefix: its station folder C:\Zembrik is $station/drive_c/Zembrik" "$work/out.txt" ||
+  fail "--show does not say which folder the prefix's station folder is: $(head -n 3 "$work/out.txt")"
+
 # A plant's repository: three stations in one call; the broken one gives the exit status.
 plant=$work/plant
 mkdir -p "$plant"
