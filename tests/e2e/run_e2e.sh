@@ -393,7 +393,7 @@ policies='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System'
 WINEPREFIX="$prefix" wine reg add "$policies" /v EnableLUA /t REG_DWORD /d 1 /f > /dev/null 2>&1
 check_station
 expect_contains "the note for an elevated visualisation" "$check_output" \
-  'environment: note: User Account Control is on and EnableLinkedConnections'
+  'VoduTavistoCheck: note: User Account Control is on and EnableLinkedConnections'
 expect_eq "counts with the note" "$(tail -n 1 <<< "$check_output")" "0 errors, 1 warnings, 5 notes"
 WINEPREFIX="$prefix" wine reg add "$policies" /v EnableLinkedConnections /t REG_DWORD /d 1 /f > /dev/null 2>&1
 check_station
