@@ -1,13 +1,17 @@
 // The POSIX host: Windows paths on the Wine layout, drive listings, connects, environment.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -16,6 +20,8 @@
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/smb/smb_connect.h"
 #include "platform/posix/system/event_loop.h"
+#include "platform/posix/system/runtime_folder.h"
+#include "portable/utf8.h"
 
 namespace vt::posix {
 namespace {
@@ -104,6 +110,52 @@ TEST_F(Host, AConnectLinksTheDriveToAnExistingShareOrSaysWhyNot) {
               static_cast<std::uint32_t>(EINVAL))
         << bad;
   }
+}
+
+// A start sweeps what killed programs left, never a folder in use or one being made.
+TEST_F(Host, TheRuntimeFolderIsMadeLockedAndOnlyLeftoversAreSwept) {
+  const std::string base = prefix_ + "/run";
+  Folder("run");
+  ASSERT_EQ(::setenv("RUNTIME_DIRECTORY", base.c_str(), 1), 0);
+  const auto make = [&base](const std::string& name, bool lock) {
+    EXPECT_EQ(::mkdir((base + "/" + name).c_str(), 0700), 0);
+    if (lock) std::ofstream(base + "/" + name + "/lock") << "";
+  };
+  const auto exists = [&base](const std::string& name) {
+    struct stat info {};
+    return ::stat((base + "/" + name).c_str(), &info) == 0;
+  };
+  make("vodu-tavisto.killed", true);
+  make("vodu-tavisto.inuse", true);
+  const int held = ::open((base + "/vodu-tavisto.inuse/lock").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  make("vodu-tavisto-new.beingmade", false);
+  make("vodu-tavisto-new.abandoned", false);
+  const timeval longAgo[2] = {{std::time(nullptr) - 120, 0}, {std::time(nullptr) - 120, 0}};
+  ::utimes((base + "/vodu-tavisto-new.abandoned").c_str(), longAgo);
+  {
+    RuntimeFolder folder;
+    SystemResult failure;
+    const std::string path = folder.Path(failure);
+    ASSERT_FALSE(path.empty()) << EncodeUtf8(failure.reason);
+    EXPECT_EQ(path.rfind(base + "/vodu-tavisto.", 0), 0u) << path;
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_FALSE(exists("vodu-tavisto.killed"));
+    EXPECT_TRUE(exists("vodu-tavisto.inuse"));
+    EXPECT_TRUE(exists("vodu-tavisto-new.beingmade"));
+    EXPECT_FALSE(exists("vodu-tavisto-new.abandoned"));
+    // A second start keeps the first's folder: its lock is held.
+    RuntimeFolder second;
+    EXPECT_FALSE(second.Path(failure).empty());
+    EXPECT_TRUE(exists(path.substr(base.size() + 1)));
+    second.Remove();
+    folder.Remove();
+    EXPECT_FALSE(exists(path.substr(base.size() + 1)));
+  }
+  ::close(held);
+  ::unsetenv("RUNTIME_DIRECTORY");
 }
 
 TEST(SmbConnect, TheLogonIsReadAsWindowsReadsIt) {

@@ -34,7 +34,7 @@ struct StationFile {
   FileContent content;
   ProfileText decoded;
   ProfileDocument document;
-  // What a read of each key finds, made once from the document so that no read and no
+  // What a read of each key finds, made once from the parsed file so that no read and no
   // finding scans the file again: by upper-case section and key, the line (from 1) and
   // the value of the first key of the name in the first section of the name.
   struct KeyLine {

@@ -61,7 +61,7 @@ ms_since() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 helpers() { pgrep -c -f "^($smbfs|$probe)( |\$)"; }
 # A station whose [NetAddress] is "$@", one "DRIVE=\\server\share=user=password" each.
 station() {
-  local i=0 spec drive share user pass
+  local i=0 entry drive share user pass
   rm -rf "$copy"
   mkdir -p "$copy/dosdevices" "$runtime"
   cp -a "$station/drive_c" "$copy/"
@@ -69,12 +69,12 @@ station() {
   printf '[Project]\r\nNumberOfMachines=1\r\nVWStudio=false\r\n' > "$copy/drive_c/Zembrik/Parameter/Program.ini"
   {
     printf '[Machine1]\r\n'
-    for spec in "$@"; do i=$((i + 1)); printf 'Reference%s=%s\\m1\r\n' "$i" "$(cut -d= -f2 <<< "$spec")"; done
+    for entry in "$@"; do i=$((i + 1)); printf 'Reference%s=%s\\m1\r\n' "$i" "$(cut -d= -f2 <<< "$entry")"; done
     printf '[NetAddress]\r\n'
     i=0
-    for spec in "$@"; do
+    for entry in "$@"; do
       i=$((i + 1))
-      IFS='=' read -r drive share user pass <<< "$spec"
+      IFS='=' read -r drive share user pass <<< "$entry"
       printf 'User%s=%s\r\nPassword%s=%s\r\nNetAddress%s=%s\r\nNetDrive%s=%s\r\n' \
         "$i" "$user" "$i" "$pass" "$i" "$share" "$i" "$drive"
     done

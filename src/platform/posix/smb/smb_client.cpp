@@ -29,16 +29,24 @@ struct SambaThreadHooks {
 };
 constexpr int SambaLock = 1;  // SMB_THREAD_LOCK; SMB_THREAD_UNLOCK is 2
 
-int CreateMutex(const char*, void** lock, const char*) {
-  auto* mutex = static_cast<pthread_mutex_t*>(std::malloc(sizeof(pthread_mutex_t)));
-  if (mutex == nullptr) return ENOMEM;
-  const int error = ::pthread_mutex_init(mutex, nullptr);
+// A lock or a key the library asks for: allocated as its struct and set up by `init`
+// (a pthread call: 0 or an errno); the library gives it back to our Destroy calls.
+template <typename Made, typename Init>
+int Make(void** made, Init init) {
+  auto* thing = static_cast<Made*>(std::malloc(sizeof(Made)));
+  if (thing == nullptr) return ENOMEM;
+  const int error = init(thing);
   if (error != 0) {
-    std::free(mutex);
+    std::free(thing);
     return error;
   }
-  *lock = mutex;
+  *made = thing;
   return 0;
+}
+
+int CreateMutex(const char*, void** lock, const char*) {
+  return Make<pthread_mutex_t>(lock,
+                               [](pthread_mutex_t* m) { return ::pthread_mutex_init(m, nullptr); });
 }
 
 void DestroyMutex(void* lock, const char*) {
@@ -52,15 +60,8 @@ int LockMutex(void* lock, int lockType, const char*) {
 }
 
 int CreateKey(const char*, void** key, const char*) {
-  auto* made = static_cast<pthread_key_t*>(std::malloc(sizeof(pthread_key_t)));
-  if (made == nullptr) return ENOMEM;
-  const int error = ::pthread_key_create(made, nullptr);
-  if (error != 0) {
-    std::free(made);
-    return error;
-  }
-  *key = made;
-  return 0;
+  return Make<pthread_key_t>(key,
+                             [](pthread_key_t* k) { return ::pthread_key_create(k, nullptr); });
 }
 
 void DestroyKey(void** key, const char*) {
