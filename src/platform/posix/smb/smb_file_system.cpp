@@ -180,10 +180,14 @@ void SmbFileSystem::Ended() {
     quickDeaths_ = 0;
     RestartAfter(0);
   } else {
-    ++quickDeaths_;
-    RestartAfter(std::min<std::int64_t>(std::int64_t{1000} << std::min(quickDeaths_ - 1, 5),
-                                        LongestRestartWaitMs));
+    RestartAfter(NextWaitMs());
   }
+}
+
+std::int64_t SmbFileSystem::NextWaitMs() {
+  ++quickDeaths_;  // 1, 2, 4, ... s, at most LongestRestartWaitMs
+  return std::min<std::int64_t>(std::int64_t{1000} << std::min(quickDeaths_ - 1, 5),
+                                LongestRestartWaitMs);
 }
 
 void SmbFileSystem::RestartAfter(std::int64_t delayMs) {
@@ -196,9 +200,7 @@ void SmbFileSystem::RestartAfter(std::int64_t delayMs) {
   const SystemResult started = Start();
   if (!started.Succeeded()) {
     ending_ = started.reason;
-    ++quickDeaths_;
-    RestartAfter(std::min<std::int64_t>(std::int64_t{1000} << std::min(quickDeaths_ - 1, 5),
-                                        LongestRestartWaitMs));
+    RestartAfter(NextWaitMs());
   }
 }
 

@@ -69,6 +69,8 @@ class SmbFileSystem {
   // Ends a process that has not mounted (in time), and takes its end as any other.
   void EndUnmounted();
   void RestartAfter(std::int64_t delayMs);
+  // The wait before the next start of a file system that died again at once.
+  std::int64_t NextWaitMs();
   void OnTimer();
   void ArmTimer(std::int64_t delayMs);
   void Unwatch();
