@@ -145,7 +145,11 @@ SystemResult PosixPlatform::ConnectOverSmb(const std::wstring& drive, const std:
     held.request.server = EncodeUtf8(server);
     held.request.share = EncodeUtf8(shareName);
     SetLogon(user, held.request);
-    held.request.password = EncodeUtf8(password);
+    // Swapped in and the temporary wiped: a short password sits in the string itself,
+    // and a move would leave a copy there.
+    std::string encoded = EncodeUtf8(password);
+    held.request.password.swap(encoded);
+    Wipe(encoded);
     held.request.timeoutMs = static_cast<int>(plan.timeoutMs);
   };
 
