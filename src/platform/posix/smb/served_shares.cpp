@@ -7,19 +7,7 @@
 
 namespace vt::posix {
 
-namespace {
-
-std::string LowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-std::string KeyOf(const std::string& server, const std::string& share) {
-  return LowerCase(server) + "/" + LowerCase(share);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 ServedShare::ServedShare(std::string server, std::string name)
     : server_(std::move(server)), name_(std::move(name)), logon_(std::make_shared<SmbLogon>()) {}
@@ -65,7 +53,7 @@ void ServedShares::Serve(SmbRequest& request) {
   std::shared_ptr<ServedShare> share;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    auto& entry = shares_[KeyOf(request.server, request.share)];
+    auto& entry = shares_[ShareKey(request.server, request.share)];
     if (!entry) entry = std::make_shared<ServedShare>(request.server, request.share);
     share = entry;
   }
@@ -77,7 +65,7 @@ void ServedShares::Drop(const std::string& server, const std::string& share) {
   std::shared_ptr<ServedShare> dropped;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = shares_.find(KeyOf(server, share));
+    const auto found = shares_.find(ShareKey(server, share));
     if (found == shares_.end()) return;
     dropped = found->second;
     shares_.erase(found);
@@ -97,7 +85,7 @@ void ServedShares::DropAll() {
 std::shared_ptr<ServedShare> ServedShares::Find(const std::string& server,
                                                 const std::string& share) const {
   const std::lock_guard<std::mutex> lock(mutex_);
-  const auto found = shares_.find(KeyOf(server, share));
+  const auto found = shares_.find(ShareKey(server, share));
   return found != shares_.end() ? found->second : nullptr;
 }
 
@@ -107,7 +95,7 @@ std::vector<std::string> ServedShares::Servers() const {
   for (const auto& share : shares_) {
     const std::string& server = share.second->Server();
     const bool known = std::any_of(servers.begin(), servers.end(), [&](const std::string& s) {
-      return LowerCase(s) == LowerCase(server);
+      return ShareKey(s, std::string()) == ShareKey(server, std::string());
     });
     if (!known) servers.push_back(server);
   }
@@ -117,7 +105,7 @@ std::vector<std::string> ServedShares::Servers() const {
 std::vector<std::string> ServedShares::SharesOf(const std::string& server) const {
   const std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::string> names;
-  const std::string key = LowerCase(server) + "/";
+  const std::string key = ShareKey(server, std::string());
   for (const auto& share : shares_) {
     if (share.first.compare(0, key.size(), key) == 0) names.push_back(share.second->Name());
   }

@@ -18,9 +18,6 @@ namespace vt::posix {
 
 namespace {
 
-// What a pipe takes at once without a reader; a longer request is no logon of a
-// station's anyway.
-constexpr std::size_t LongestRequest = 4096;
 // The library's own timeout ends a silent server's wait this much before the deadline,
 // so the verdict (ETIMEDOUT) still comes from the probe.
 constexpr std::int64_t VerdictMarginMs = 250;
@@ -87,7 +84,7 @@ int ProbeSmbShare(SmbRequest& request, const std::string& home, std::int64_t dea
   std::string bytes;
   EncodeSmbRequest(request, bytes);
   Wipe(request.password);
-  if (bytes.size() > LongestRequest) {
+  if (bytes.size() > LongestSmbRequest) {
     Wipe(bytes);
     problem = L"the user or the password is longer than an SMB logon takes";
     return EPROTO;

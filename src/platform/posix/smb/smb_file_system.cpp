@@ -44,13 +44,6 @@ const char* const ClientSettings =
     "name resolve order = host\n"
     "disable netbios = yes\n";
 
-std::string KeyOf(const std::string& server, const std::string& share) {
-  std::string key = server + "/" + share;
-  std::transform(key.begin(), key.end(), key.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return key;
-}
-
 }  // namespace
 
 SmbFileSystem::SmbFileSystem(std::string prefix, EventLoop& loop, std::string program)
@@ -257,7 +250,7 @@ void SmbFileSystem::SendAll() {
 SystemResult SmbFileSystem::Serve(SmbRequest& request, const std::string& uncEntry,
                                   std::int64_t deadline,
                                   const std::function<void(std::int64_t)>& serve) {
-  const std::string key = KeyOf(request.server, request.share);
+  const std::string key = ShareKey(request.server, request.share);
   Logon& logon = logons_[key];
   SmbRequest& held = logon.request;
   held.kind = SmbRequest::Kind::Serve;
@@ -321,7 +314,7 @@ SystemResult SmbFileSystem::Serve(SmbRequest& request, const std::string& uncEnt
 }
 
 void SmbFileSystem::Drop(const std::string& server, const std::string& share) {
-  const auto found = logons_.find(KeyOf(server, share));
+  const auto found = logons_.find(ShareKey(server, share));
   if (found == logons_.end()) return;
   SmbRequest& request = found->second.request;
   Wipe(request.password);

@@ -14,9 +14,6 @@ namespace vt::posix {
 
 namespace {
 
-// The longest request the probe takes: far more than any station's logon.
-constexpr std::size_t LongestRequest = 4096;
-
 void AnswerLogon(SMBCCTX* context, const char*, const char*, char* domain, int domainSize,
                  char* user, int userSize, char* password, int passwordSize) {
   const auto* logon = static_cast<const SmbRequest*>(smbc_getOptionUserData(context));
@@ -72,7 +69,7 @@ int RunSmbProbe() {
   // Holds a password: no core dump, no debugger of the same user.
   ::prctl(PR_SET_DUMPABLE, 0);
   // Read straight into one buffer that is wiped, never through copies that are not.
-  std::string bytes(LongestRequest, '\0');
+  std::string bytes(LongestSmbRequest, '\0');
   std::size_t length = 0;
   while (length < bytes.size()) {
     const ssize_t got = ::read(STDIN_FILENO, &bytes[length], bytes.size() - length);

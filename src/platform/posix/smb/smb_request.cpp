@@ -1,5 +1,8 @@
 #include "platform/posix/smb/smb_request.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace vt::posix {
 
 namespace {
@@ -20,6 +23,13 @@ const char* KindName(SmbRequest::Kind kind) {
 constexpr std::size_t LongestNumber = 9;
 
 }  // namespace
+
+std::string ShareKey(const std::string& server, const std::string& share) {
+  std::string key = server + "/" + share;
+  std::transform(key.begin(), key.end(), key.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return key;
+}
 
 void EncodeSmbRequest(const SmbRequest& request, std::string& bytes) {
   const std::string kind = KindName(request.kind);

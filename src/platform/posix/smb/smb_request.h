@@ -13,6 +13,9 @@ namespace vt::posix {
 inline const char* const SmbProbeProgram = "vodu-tavisto-smb-probe";
 inline const char* const SmbFsProgram = "vodu-tavisto-smbfs";
 
+// The longest request the program hands a helper: far more than any station's logon.
+constexpr std::size_t LongestSmbRequest = 4096;
+
 // A share as SMB names it, and the logon to use on it; texts in UTF-8.
 struct SmbRequest {
   enum class Kind { Probe, Serve, Drop };
@@ -24,6 +27,10 @@ struct SmbRequest {
   std::string password;  // empty: no password
   int timeoutMs = 0;     // for each call to the server
 };
+
+// "server/share" in lower case: the program and the file system find a share by it,
+// its names matched in any letter case as Windows matches them.
+std::string ShareKey(const std::string& server, const std::string& share);
 
 // A request is its fields, each ended by NUL, so that no text of a field can end it
 // early. The bytes are made in one allocation of their final size, so no copy of the

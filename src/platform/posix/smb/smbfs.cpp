@@ -19,8 +19,8 @@ namespace vt::posix {
 
 namespace {
 
-// Far more than any station's logon: a request longer is no request of the program's.
-constexpr std::size_t LongestRequest = 8192;
+// What is read ahead of the request being taken: two requests' worth.
+constexpr std::size_t LongestPending = 2 * LongestSmbRequest;
 
 void Say(const std::string& text) {
   const std::string line = std::string(SmbFsProgram) + ": " + text + "\n";
@@ -36,14 +36,14 @@ bool Answer(int error) {
 // system (the signal reaches the main thread: every other thread blocks it).
 void TakeRequests(ServedShares& shares) {
   std::string pending;
-  pending.reserve(LongestRequest);
+  pending.reserve(LongestPending);
   char buffer[512];
   bool good = true;
   while (good) {
     const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
-    if (pending.size() + static_cast<std::size_t>(got) > LongestRequest) {
+    if (pending.size() + static_cast<std::size_t>(got) > LongestPending) {
       Say("a request is longer than any logon");
       break;
     }

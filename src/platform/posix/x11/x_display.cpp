@@ -35,7 +35,9 @@ struct FreeReply {
 template <typename Reply>
 using ReplyPtr = std::unique_ptr<Reply, FreeReply>;
 
-}  // namespace
+// A window property's text as its type says: UTF8_STRING is UTF-8, STRING Latin-1, and
+// COMPOUND_TEXT as far as it stays Latin-1 (its first escape sequence ends it).
+enum class TitleEncoding { Utf8, Latin1, CompoundText };
 
 std::wstring DecodeTitle(const std::string& bytes, TitleEncoding encoding) {
   if (encoding == TitleEncoding::Utf8) return DecodeUtf8(bytes);
@@ -46,6 +48,8 @@ std::wstring DecodeTitle(const std::string& bytes, TitleEncoding encoding) {
   }
   return text;
 }
+
+}  // namespace
 
 struct XDisplay::Connection {
   xcb_connection_t* x = nullptr;
@@ -192,7 +196,7 @@ std::uint32_t XDisplay::FindTopLevel(const std::wstring& title) {
   c.failed = false;
   c.deadline = MonotonicMs() + LookupBudgetMs;
   const std::wstring wanted = UpperCaseText(title);
-  const std::wstring desktopSuffix = UpperCaseText(DecodeUtf8(WineDesktopSuffix));
+  static const std::wstring desktopSuffix = UpperCaseText(DecodeUtf8(WineDesktopSuffix));
   const auto children = [](const void* reply) {
     const auto* tree = static_cast<const xcb_query_tree_reply_t*>(reply);
     if (tree == nullptr) return std::vector<xcb_window_t>();

@@ -42,9 +42,4 @@ class XDisplay {
   std::unique_ptr<Connection> connection_;
 };
 
-// A window property's text as its type says: UTF8_STRING is UTF-8, STRING Latin-1, and
-// COMPOUND_TEXT as far as it stays Latin-1 (its first escape sequence ends it).
-enum class TitleEncoding { Utf8, Latin1, CompoundText };
-std::wstring DecodeTitle(const std::string& bytes, TitleEncoding encoding);
-
 }  // namespace vt::posix
