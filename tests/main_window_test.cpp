@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "core/event_log.h"
@@ -145,6 +146,33 @@ TEST(UncaughtError, IsReportedNamingTheErrorAndEndsTheProcess) {
   EXPECT_THAT(message, ::testing::HasSubstr(L"at most 5 machines"));
   EXPECT_FALSE(station.platform.TimerEnabled(TimerId::StartTimer));
   EXPECT_FALSE(station.platform.WindowShown());
+}
+
+// A real box runs a message loop of its own until it is dismissed: the window's ticks
+// (the next check, the window watch, a network change) and its teardown still arrive.
+TEST(UncaughtError, WhileItsBoxShowsNothingElseRunsAndTheProcessEndsAfterIt) {
+  Station station;
+  station.Customer(
+      "[NetAddress]\r\nNetAddress1=\\\\srv\\docu\r\nNetDrive1=K\r\nUpdateInterval=1\r\n"
+      "[Tavisto]\r\nCheckOnNetworkChange=True\r\n");
+  station.platform.SetDrive(L"K:\\", PresentDrive());
+  const WindowHandle browser = station.platform.OpenWindow(L"Vwwebbrowser");
+  station.platform.FailLogLinesContaining(L"Checking ready", 100);  // after the guarded steps
+  station.platform.ErrorBoxShowsFor(Minutes(5));
+  station.platform.NetworkChangesAt(Seconds(30));
+  station.platform.At(Seconds(60), [&] { station.platform.CloseWindow(browser); });
+  station.platform.At(Seconds(90), [&] { station.platform.DestroyMainWindow(); });
+  station.Start();
+  station.platform.RunFor(Minutes(10));
+  ASSERT_TRUE(station.platform.Ended());
+  EXPECT_GE(station.platform.EndedAt(), Minutes(5));  // when the box was dismissed
+  const std::vector<std::wstring>& trace = station.platform.Trace();
+  const auto box = std::find_if(trace.begin(), trace.end(), [](const std::wstring& line) {
+    return line.rfind(L"ReportUncaughtError", 0) == 0;
+  });
+  ASSERT_NE(box, trace.end());
+  EXPECT_THAT(std::vector<std::wstring>(box + 1, trace.end()),
+              ElementsAre(L"DestroyMainWindow", L"EndProcess"));
 }
 
 }  // namespace

@@ -25,9 +25,13 @@ std::wstring Widen(const char* text) {
 
 // Every event runs on its own: an error that escapes its handler is shown, naming it
 // (and written to the event log first, when the station keeps one), and ends the
-// process; it never reaches the code that happened to yield to the event.
+// process; it never reaches the code that happened to yield to the event. The box's own
+// message loop still delivers the window's ticks and clicks while it shows: none of
+// their handlers runs then, so one error gives one box, and nothing else happens (no
+// check, no second box, no end by the window watch) before the process ends.
 template <typename Handler>
-void RunHandler(Platform& platform, const AppState& state, Handler handler) {
+void RunHandler(MainWindow& window, Handler handler) {
+  if (window.reportingError) return;
   std::wstring message;
   try {
     handler();
@@ -37,9 +41,10 @@ void RunHandler(Platform& platform, const AppState& state, Handler handler) {
   } catch (const std::exception& error) {
     message = Widen(error.what());
   }
-  ReportFatalError(platform, state, message);
-  platform.ReportUncaughtError(message);
-  platform.EndProcess();
+  window.reportingError = true;
+  ReportFatalError(window.platform, window.state, message);
+  window.platform.ReportUncaughtError(message);
+  window.platform.EndProcess();
 }
 
 }  // namespace
@@ -61,7 +66,7 @@ WindowProperties MainWindowProperties() {
 }
 
 void MainWindow::OnTimer(TimerId timer) {
-  RunHandler(platform, state, [this, timer] {
+  RunHandler(*this, [this, timer] {
     switch (timer) {
       case TimerId::StartTimer:
         OnStartTimer(platform, state);
@@ -83,27 +88,27 @@ void MainWindow::OnTimer(TimerId timer) {
 }
 
 void MainWindow::OnSystemEvent(SystemEvent event) {
-  RunHandler(platform, state, [this, event] { vt::OnSystemEvent(platform, state, event); });
+  RunHandler(*this, [this, event] { vt::OnSystemEvent(platform, state, event); });
 }
 
 void MainWindow::OnHostFault(const std::wstring& line) {
-  RunHandler(platform, state, [this, &line] { LogMessage(platform, state, line); });
+  RunHandler(*this, [this, &line] { LogMessage(platform, state, line); });
 }
 
 void MainWindow::OnExitClick() {
-  RunHandler(platform, state, [this] { ShutDown(platform); });
+  RunHandler(*this, [this] { ShutDown(platform); });
 }
 
 void MainWindow::OnResize() {
-  RunHandler(platform, state, [this] { ArrangeWindow(platform); });
+  RunHandler(*this, [this] { ArrangeWindow(platform); });
 }
 
 void MainWindow::OnTeardown() {
-  RunHandler(platform, state, [this] { ShutDown(platform); });
+  RunHandler(*this, [this] { ShutDown(platform); });
 }
 
 void Launch(MainWindow& window) {
-  RunHandler(window.platform, window.state, [&window] {
+  RunHandler(window, [&window] {
     window.platform.CreateMainWindow(MainWindowProperties(), window);
     StartUp(window);
     window.platform.ShowMainWindow();

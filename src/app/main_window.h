@@ -31,6 +31,8 @@ struct MainWindow final : WindowEvents {
   AppState state;
   // The directory variables live for the whole run, beside the window's own state.
   EnvVarTable EnvVar;
+  // An error's box shows and the process ends after it: no other event is handled.
+  bool reportingError = false;
 };
 
 // Creates the window, runs StartUp and shows the window. An error on the way is

@@ -270,6 +270,10 @@ void SimPlatform::MoveControl(ControlId control, const TwipsRect& rect) {
 void SimPlatform::ReportUncaughtError(const std::wstring& message) {
   Record(L"ReportUncaughtError " + message);
   errors_.push_back(message);
+  const Millis dismissedAt = now_ + errorBoxShowsFor_;
+  while (RunNextDue(dismissedAt)) {
+  }
+  now_ = std::max(now_, dismissedAt);
 }
 
 void SimPlatform::EndProcess() {
@@ -282,7 +286,7 @@ void SimPlatform::EndProcess() {
 
 std::wstring SimPlatform::TimeOfDay() {
   // The virtual day starts at 08:00:00.
-  const Millis seconds = 8 * 3600 + now_ / 1000;
+  const Millis seconds = Millis{8} * 3600 + now_ / 1000;
   wchar_t text[16];
   std::swprintf(text, 16, L"%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600 % 24),
                 static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));

@@ -105,6 +105,9 @@ class SimPlatform final : public Platform {
   void Resize(TwipsSize outer);
   TwipsRect ControlRect(ControlId control) const;
   const std::vector<std::wstring>& ReportedErrors() const { return errors_; }
+  // An error's box stays up this long, its message loop delivering what falls due, as a
+  // real box does until somebody dismisses it; 0: dismissed at once.
+  void ErrorBoxShowsFor(Millis duration) { errorBoxShowsFor_ = duration; }
   // The list box fails to take a log line whose text contains `part`, as a full list
   // box does, `times` times.
   void FailLogLinesContaining(const std::wstring& part, int times = 1) {
@@ -215,6 +218,7 @@ class SimPlatform final : public Platform {
   TwipsRect listRect_{};
   TwipsRect buttonRect_{};
   std::vector<std::wstring> errors_;
+  Millis errorBoxShowsFor_ = 0;
 
   WindowHandle mainHandle_ = 0x10010;
   WindowHandle nextHandle_ = 0x20000;
