@@ -49,21 +49,30 @@ start_silent_mount "$mount" "$work/fs.log" > "$work/mount.txt" || {
   exit 77
 }
 
-# The visualisation's window, for 20 s; the program watches it.
-drive hold-window DERuvezo 20 > /dev/null &
+# The visualisation's window, for 30 s: long enough for the program's start, its check
+# (about 11 s) and what is read of it afterwards on a busy machine; the program watches it.
+drive hold-window DERuvezo 30 > /dev/null &
 holder=$!
 drive wait-window DERuvezo 30 || fail "no DERuvezo window"
 start_program
 drive wait-line 'Checking: \\fileserver\docu' 30 || fail "no check of the silent share"
-started=$(date +%s)
 # While the listing waits for the silent server, the window answers, again and again.
 for _ in 1 2 3; do
   drive answers || fail "the window did not answer while the listing waited"
   sleep 1
 done
 drive wait-line "Checking ready" 30 || fail "the check did not end"
-took=$(($(date +%s) - started))
-[ "$took" -ge 6 ] && [ "$took" -le 14 ] || fail "the check ended after $took s, its deadline 8 s"
+# Timed by the program's own log file: each of the driver's calls is a Wine process whose
+# start and end a busy machine stretches by seconds.
+logged_at() {  # TEXT: the second of the day of the last log line that holds TEXT
+  tr -d '\r' < "$documentation/Tavisto.log" | grep -F -- "$1" | tail -n 1 |
+    awk '{ split($2, t, ":"); print t[1] * 3600 + t[2] * 60 + t[3] }'
+}
+checked=$(logged_at 'Checking: \\fileserver\docu')
+given_up=$(logged_at 'error 121: no answer from \\fileserver\docu')
+took=$(((${given_up:-0} - ${checked:-0} + 86400) % 86400))
+[ -n "$checked" ] && [ -n "$given_up" ] && [ "$took" -ge 7 ] && [ "$took" -le 11 ] ||
+  fail "the share was given up after ${took} s by the log ('$checked' to '$given_up'), its deadline 8 s"
 items=$(drive items)
 case "$items" in
   *'  error 121: no answer from \\fileserver\docu within 8 s'*) ;;
