@@ -163,12 +163,14 @@ void SimPlatform::RunCatchingEnd(const std::function<void()>& body) {
   }
 }
 
+void SimPlatform::RunDueUntil(Millis until) {
+  while (RunNextDue(until)) {
+  }
+  now_ = std::max(now_, until);
+}
+
 void SimPlatform::RunUntil(Millis until) {
-  RunCatchingEnd([&] {
-    while (RunNextDue(until)) {
-    }
-  });
-  if (!ended_) now_ = std::max(now_, until);
+  RunCatchingEnd([&] { RunDueUntil(until); });
 }
 
 // --- the main window ---------------------------------------------------------
@@ -270,10 +272,7 @@ void SimPlatform::MoveControl(ControlId control, const TwipsRect& rect) {
 void SimPlatform::ReportUncaughtError(const std::wstring& message) {
   Record(L"ReportUncaughtError " + message);
   errors_.push_back(message);
-  const Millis dismissedAt = now_ + errorBoxShowsFor_;
-  while (RunNextDue(dismissedAt)) {
-  }
-  now_ = std::max(now_, dismissedAt);
+  RunDueUntil(now_ + errorBoxShowsFor_);
 }
 
 void SimPlatform::EndProcess() {

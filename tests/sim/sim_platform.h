@@ -184,6 +184,9 @@ class SimPlatform final : public Platform {
 
   // Runs the earliest event due at or before `limit`; false when there is none.
   bool RunNextDue(Millis limit);
+  // Runs everything due until `until`, then sets the clock to it; an end of the process
+  // on the way passes through.
+  void RunDueUntil(Millis until);
   // A call that may reach a share's server: StartShareCall traces it, or says it is not
   // made (false) while an earlier call on the drive is past its deadline and has not
   // returned; WaitForShareCall lets the call take `takes`, waits at most `deadlineMs`
