@@ -116,8 +116,15 @@ bool ConnectionLost(int error) {
          error == EBADF;
 }
 
-int Reopen(SMBCCTX* context, OpenFile& open) {
+// Closes the file on the server, where it is open: 0, as nothing waits for the answer.
+int Close(SMBCCTX* context, OpenFile& open) {
   if (open.file != nullptr) smbc_getFunctionClose(context)(context, open.file);
+  open.file = nullptr;
+  return 0;
+}
+
+int Reopen(SMBCCTX* context, OpenFile& open) {
+  Close(context, open);
   errno = 0;
   open.file = smbc_getFunctionOpen(context)(context, open.url.c_str(),
                                             open.flags & ~(O_CREAT | O_EXCL | O_TRUNC), 0);
@@ -213,11 +220,7 @@ int OpenOn(const char* path, int flags, mode_t mode, fuse_file_info* info) {
     return file->file != nullptr ? 0 : SmbError();
   };
   // Opened after its caller gave up: closed again, or it would stay open on the server.
-  const auto undo = [file](SMBCCTX* context) {
-    smbc_getFunctionClose(context)(context, file->file);
-    file->file = nullptr;
-    return 0;
-  };
+  const auto undo = [file](SMBCCTX* context) { return Close(context, *file); };
   const int error = file->connection->Run(open, DeadlineOf(*place.share), undo);
   if (error != 0) return -error;
   ++file->connection->openFiles;
@@ -306,13 +309,8 @@ int Release(const char*, fuse_file_info* info) {
   info->fh = 0;
   --file->connection->openFiles;
   // Closed even after its caller gave up waiting: a file is never left open on the server.
-  file->connection->Run(
-      [file](SMBCCTX* context) {
-        if (file->file != nullptr) smbc_getFunctionClose(context)(context, file->file);
-        file->file = nullptr;
-        return 0;
-      },
-      DeadlineOf(*file->share), {}, true);
+  file->connection->Run([file](SMBCCTX* context) { return Close(context, *file); },
+                        DeadlineOf(*file->share), {}, true);
   return 0;
 }
 
