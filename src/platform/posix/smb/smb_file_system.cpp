@@ -96,7 +96,8 @@ SystemResult SmbFileSystem::Start() {
   }
   Unmount(mountPoint_, MonotonicMs() + UnmountBudgetMs);  // a stale mount a killed one left
   if (::mkdir(mountPoint_.c_str(), 0755) != 0 && errno != EEXIST) {
-    return Failure(errno, L"cannot make " + DecodeUtf8(mountPoint_) + L": " + ErrnoText(errno));
+    const int error = errno;  // before the message's text is made
+    return Failure(error, L"cannot make " + DecodeUtf8(mountPoint_) + L": " + ErrnoText(error));
   }
   // SIGTERM when the program ends, however: the file system then unmounts itself.
   const char* call = nullptr;
@@ -300,15 +301,17 @@ SystemResult SmbFileSystem::Serve(SmbRequest& request, const std::string& uncEnt
   for (const std::string& folder : {uncFolder, serverFolder}) {
     if (::mkdir(folder.c_str(), 0755) == 0) {
       if (folder == serverFolder) folders_.insert(folder);
-    } else if (errno != EEXIST) {
-      return Failure(errno, L"cannot make " + DecodeUtf8(folder) + L": " + ErrnoText(errno));
+    } else if (const int error = errno; error != EEXIST) {
+      return Failure(error, L"cannot make " + DecodeUtf8(folder) + L": " + ErrnoText(error));
     }
   }
   const std::string target =
       "../../../" + std::string(MountFolderName) + "/" + held.server + "/" + held.share;
   ::unlink(uncEntry.c_str());  // only ever an earlier link of ours (the caller made sure)
-  if (::symlink(target.c_str(), uncEntry.c_str()) != 0)
-    return Failure(errno, L"cannot link " + DecodeUtf8(uncEntry) + L": " + ErrnoText(errno));
+  if (::symlink(target.c_str(), uncEntry.c_str()) != 0) {
+    const int error = errno;
+    return Failure(error, L"cannot link " + DecodeUtf8(uncEntry) + L": " + ErrnoText(error));
+  }
   links_.insert(uncEntry);
   return {};
 }
