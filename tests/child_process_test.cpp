@@ -187,12 +187,47 @@ TEST_F(Supervision, AFileSystemThatDiesIsNamedOnceAndStartedAgainAtOnceWithItsGr
   EXPECT_EQ(Read("starts"), "2\n");
   EXPECT_EQ(Read("handed"), "handed\n") << "the restarted file system got no logon";
   ASSERT_EQ(faults.size(), 1u);
-  EXPECT_EQ(faults[0], L"Fault by vodu-tavisto-smbfs: exited with status 0");
+  EXPECT_EQ(faults[0],
+            L"Fault by vodu-tavisto-smbfs: exited with status 0, serving \\\\fileserver");
   EXPECT_FALSE(Lives("grandchild")) << "what the dead file system left was not ended";
   struct stat link {};
   EXPECT_EQ(::lstat((folder_ + "/station/dosdevices/unc/fileserver/docu").c_str(), &link), 0);
   system.Stop();
   EXPECT_NE(::lstat((folder_ + "/station/dosdevices/unc/fileserver/docu").c_str(), &link), 0);
+}
+
+TEST_F(Supervision, AFileSystemThatSaysWhatIsNoAnswerOrFallsSilentIsNamedOnceAndStartedAgain) {
+  // Each misbehaves on its first start, after it mounted and took a request; the second
+  // start answers as it should.
+  const struct {
+    const char* name;
+    const char* misbehaviour;
+    const wchar_t* fault;
+  } cases[] = {
+      {"chatty", "echo 'Ignoring unknown parameter'",
+       L"Fault by vodu-tavisto-smbfs: said \"Ignoring unknown parameter\", which is no answer, "
+       L"serving \\\\fileserver"},
+      {"mute", "exec > /dev/null",
+       L"Fault by vodu-tavisto-smbfs: stopped answering, serving \\\\fileserver"},
+  };
+  for (const auto& each : cases) {
+    ::unlink((folder_ + "/starts").c_str());
+    const std::string program =
+        Script(each.name, std::string("n=$(cat $(dirname $0)/starts 2>/dev/null || echo 0)\n"
+                                      "echo $((n + 1)) > $(dirname $0)/starts\necho 0\n"
+                                      "head -c 1 > /dev/null\n"
+                                      "if [ $n -eq 0 ]; then echo $$ > $(dirname $0)/pid; ") +
+                              each.misbehaviour + "; exec sleep 100; fi\necho 0\nexec sleep 100");
+    SmbFileSystem system(folder_ + "/station", loop_, program);
+    std::vector<std::wstring> faults;
+    system.OnFault([&faults](const std::wstring& line) { faults.push_back(line); });
+    EXPECT_TRUE(Serve(system, 3000).Succeeded()) << each.name;
+    EXPECT_EQ(Read("starts"), "2\n") << each.name;
+    ASSERT_EQ(faults.size(), 1u) << each.name;
+    EXPECT_EQ(faults[0], each.fault);
+    EXPECT_FALSE(Lives("pid")) << each.name << ": the first start was left running";
+    system.Stop();
+  }
 }
 
 TEST_F(Supervision, AFileSystemThatKeepsDyingIsStartedAgainLessAndLessOften) {

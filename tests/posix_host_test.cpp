@@ -19,6 +19,7 @@
 #include "platform/posix/paths.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/smb/smb_connect.h"
+#include "platform/posix/smb/smb_probe.h"
 #include "platform/posix/system/event_loop.h"
 #include "platform/posix/system/runtime_folder.h"
 #include "portable/utf8.h"
@@ -220,6 +221,7 @@ TEST(SmbConnect, EachVerdictIsItsKindOfFailureWithAReason) {
     int error;
     FailureKind kind;
     const wchar_t* reason;
+    int shown = 0;  // the error number shown, where it is not the verdict's
   } cases[] = {
       {EACCES, FailureKind::LogonRefused,
        L"fileserver refused the logon of station (a wrong user or password, or an account that "
@@ -235,10 +237,16 @@ TEST(SmbConnect, EachVerdictIsItsKindOfFailureWithAReason) {
       {EHOSTUNREACH, FailureKind::Unreachable, L"no route to fileserver: No route to host"},
       {EPROTONOSUPPORT, FailureKind::Other,
        L"fileserver speaks only SMB1, which this host's SMB client does not allow"},
+      // The station's own refusals, shown as the refused logons they are.
+      {GuestSessionVerdict, FailureKind::LogonRefused,
+       L"fileserver offered only guest access, which this station refuses (as Windows does)",
+       EACCES},
+      {NtlmRefusedVerdict, FailureKind::LogonRefused,
+       L"fileserver refused an NTLM logon (it takes Kerberos only)", EACCES},
   };
   for (const auto& each : cases) {
     const SystemResult result = SmbFailure(each.error, L"fileserver", L"docu", L"station", 2750);
-    EXPECT_EQ(result.error, static_cast<std::uint32_t>(each.error));
+    EXPECT_EQ(result.error, static_cast<std::uint32_t>(each.shown != 0 ? each.shown : each.error));
     EXPECT_EQ(result.kind, each.kind) << each.error;
     EXPECT_EQ(result.reason, each.reason);
   }

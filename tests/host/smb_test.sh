@@ -156,7 +156,7 @@ Checking ready 2 faults"
 [ "$(lines | head -n 16)" = "$expected" ] || fail "unexpected lines of the first check"
 [ "$(tr -d '\r' < "$status_file")" = $'[Machine1]\nNetOK1=true\nNetOK2=false\nNetOK3=false\nNetOK4=true\nNetOK5=true' ] ||
   fail "status file: $(cat -A "$status_file")"
-ok "the right password connects (a second server's share too, into the running file system), a wrong one and no such share each say why"
+ok "the right password connects (a second server's share too, by a file system of its own), a wrong one and no such share each say why"
 
 # A drive as Windows programs and Linux tools use it: each case through X:, then what
 # the server's folder holds afterwards.
@@ -261,11 +261,13 @@ done
 [ "$(cat "$W/m1.txt")" = data ] || fail "W: not served again"
 [ "$(checks)" -eq "$before" ] || fail "a check ran in between"
 [ "$(cat "$status_file")" = "$status_before" ] || fail "the status file changed"
-[ "$(grep -c 'Fault by vodu-tavisto-smbfs: ended by signal 9 (Killed)' "$out")" -eq 1 ] ||
-  fail "the file system's end was not named once"
-ok "a killed file system is named once and serves again within $(ms_since "$started") ms, without a check and with the status unchanged"
+for server in fileserver plc; do
+  [ "$(grep -c "Fault by vodu-tavisto-smbfs: ended by signal 9 (Killed), serving \\\\\\\\$server" "$out")" -eq 1 ] ||
+    fail "the end of $server's file system was not named once"
+done
+ok "a killed file system is named once for each server and serves again within $(ms_since "$started") ms, without a check and with the status unchanged"
 
-[ "$(helpers)" -eq 1 ] || fail "not one helper runs: $(pgrep -af vodu-tavisto-smb)"
+[ "$(helpers)" -eq 2 ] || fail "not one helper for each server runs: $(pgrep -af vodu-tavisto-smb)"
 kill -KILL "$pid"
 wait "$pid" 2> /dev/null
 pid=""

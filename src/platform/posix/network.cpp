@@ -8,6 +8,7 @@
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/smb/smb_connect.h"
 #include "platform/posix/smb/smb_file_system.h"
+#include "platform/posix/smb/smb_probe.h"
 #include "platform/posix/system/monotonic_clock.h"
 #include "platform/posix/system/system_error.h"
 #include "portable/case_fold.h"
@@ -166,8 +167,11 @@ SystemResult PosixPlatform::ConnectOverSmb(const std::wstring& drive, const std:
   if (!verdict) return {NoAnswerError(), L"", FailureKind::NoAnswer};
   if (!verdict->result.Succeeded()) {
     const int error = static_cast<int>(verdict->result.error);
-    // A logon the server refuses now is not kept for the file system either.
-    if (error == EACCES || error == EPERM) smb_.Drop(probe->request.server, probe->request.share);
+    // A logon the server refuses now (or that the station refuses) is not kept for the
+    // file system either.
+    if (error == EACCES || error == EPERM || error == GuestSessionVerdict ||
+        error == NtlmRefusedVerdict)
+      smb_.Drop(probe->request.server, probe->request.share);
     SystemResult result = SmbFailure(error, server, shareName, user, plan.timeoutMs);
     if (!problem->empty()) result.reason = *problem;
     return result;

@@ -2,58 +2,136 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 
+#include "platform/posix/smb/smb_client.h"
 #include "portable/secret_text.h"
 
 namespace vt::posix {
 
-namespace {}  // namespace
+namespace {
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// Whether `path` is `place` or lies below it; in any letter case, as the share names it.
+bool Within(const std::string& path, const std::string& place) {
+  if (path.size() < place.size() || Lower(path.substr(0, place.size())) != Lower(place))
+    return false;
+  return path.size() == place.size() || path[place.size()] == '/';
+}
+
+}  // namespace
 
 ServedShare::ServedShare(std::string server, std::string name)
-    : server_(std::move(server)), name_(std::move(name)), logon_(std::make_shared<SmbLogon>()) {}
+    : server_(std::move(server)), name_(std::move(name)) {}
+
+ServedShare::~ServedShare() {
+  Wipe(password_);
+}
 
 void ServedShare::SetLogon(const SmbRequest& request) {
-  const std::lock_guard<std::mutex> lock(logon_->mutex);
-  logon_->domain = request.domain;
-  logon_->user = request.user;
-  Wipe(logon_->password);  // all of the old one, also what a shorter new one leaves
-  logon_->password.assign(request.password);
-  logon_->timeoutMs = request.timeoutMs;
+  const std::lock_guard<std::mutex> lock(logonMutex_);
+  domain_ = request.domain;
+  user_ = request.user;
+  Wipe(password_);  // all of the old one, also what a shorter new one leaves
+  password_.assign(request.password);
+  timeoutMs_ = request.timeoutMs;
 }
 
 void ServedShare::Forget() {
-  const std::lock_guard<std::mutex> lock(logon_->mutex);
-  Wipe(logon_->password);
-  logon_->user.clear();
-  logon_->domain.clear();
+  const std::lock_guard<std::mutex> lock(logonMutex_);
+  Wipe(password_);
+  user_.clear();
+  domain_.clear();
 }
 
 int ServedShare::TimeoutMs() const {
-  const std::lock_guard<std::mutex> lock(logon_->mutex);
-  return logon_->timeoutMs;
+  const std::lock_guard<std::mutex> lock(logonMutex_);
+  return timeoutMs_;
 }
 
-std::shared_ptr<SmbConnection> ServedShare::Connection() {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  std::shared_ptr<SmbConnection> best;
-  for (const auto& connection : connections_) {
-    if (connection->Busy() != 0) continue;
-    if (!best || connection->openFiles < best->openFiles) best = connection;
+void ServedShare::AnswerLogon(SMBCCTX* context, const char*, const char*, char* domain,
+                              int domainSize, char* user, int userSize, char* password,
+                              int passwordSize) {
+  const auto* share = static_cast<const ServedShare*>(smbc_getOptionUserData(context));
+  const std::lock_guard<std::mutex> lock(share->logonMutex_);
+  CopyLogonField(share->domain_, domain, domainSize);
+  CopyLogonField(share->user_, user, userSize);
+  CopyLogonField(share->password_, password, passwordSize);
+}
+
+SMBCCTX* ServedShare::Context() {
+  if (ended_) {
+    errno = ENOENT;
+    return nullptr;
   }
-  if (best) return best;
-  if (connections_.size() < MaxConnections) {
-    connections_.push_back(std::make_shared<SmbConnection>(logon_));
-    return connections_.back();
+  if (context_ == nullptr) context_ = NewSmbContext(TimeoutMs(), this, AnswerLogon);
+  if (context_ != nullptr) smbc_setTimeout(context_, TimeoutMs());  // as last served
+  return context_;
+}
+
+void ServedShare::EndContext() {
+  {
+    const std::lock_guard<std::mutex> lock(filesMutex_);
+    for (OpenFile* file : open_) file->file = nullptr;  // closed with the context
   }
-  return *std::min_element(connections_.begin(), connections_.end(),
-                           [](const auto& a, const auto& b) { return a->Busy() < b->Busy(); });
+  FreeSmbContext(context_);
+  context_ = nullptr;
+  ended_ = true;
+}
+
+void ServedShare::Opened(OpenFile& file) {
+  const std::lock_guard<std::mutex> lock(filesMutex_);
+  open_.push_back(&file);
+}
+
+void ServedShare::Released(OpenFile& file) {
+  const std::lock_guard<std::mutex> lock(filesMutex_);
+  open_.erase(std::remove(open_.begin(), open_.end(), &file), open_.end());
+}
+
+void ServedShare::Closed(OpenFile& file) {
+  const std::lock_guard<std::mutex> lock(filesMutex_);
+  file.closed = true;
+}
+
+std::vector<std::shared_ptr<OpenFile>> ServedShare::ClosedAt(const std::string& inner) const {
+  const std::lock_guard<std::mutex> lock(filesMutex_);
+  std::vector<std::shared_ptr<OpenFile>> closed;
+  for (OpenFile* file : open_) {
+    if (file->closed && Within(file->inner, inner)) closed.push_back(file->shared_from_this());
+  }
+  return closed;
+}
+
+void ServedShare::Renamed(const std::string& from, const std::string& to) {
+  const std::lock_guard<std::mutex> lock(filesMutex_);
+  for (OpenFile* file : open_) {
+    if (Within(file->inner, from)) file->inner = to + file->inner.substr(from.size());
+  }
+}
+
+void ServedShare::Removed(const std::string& inner) {
+  const std::lock_guard<std::mutex> lock(filesMutex_);
+  for (OpenFile* file : open_) {
+    if (Lower(file->inner) == Lower(inner)) file->removed = true;
+  }
+}
+
+std::string ServedShare::PathOf(const OpenFile& file) const {
+  const std::lock_guard<std::mutex> lock(filesMutex_);
+  return file.removed ? std::string() : file.inner;
 }
 
 void ServedShares::Serve(SmbRequest& request) {
   std::shared_ptr<ServedShare> share;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    auto& entry = shares_[ShareKey(request.server, request.share)];
+    auto& entry = shares_[Lower(request.share)];
     if (!entry) entry = std::make_shared<ServedShare>(request.server, request.share);
     share = entry;
   }
@@ -61,16 +139,20 @@ void ServedShares::Serve(SmbRequest& request) {
   Wipe(request.password);
 }
 
-void ServedShares::Drop(const std::string& server, const std::string& share) {
+void ServedShares::Drop(const std::string& name) {
   std::shared_ptr<ServedShare> dropped;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = shares_.find(ShareKey(server, share));
+    const auto found = shares_.find(Lower(name));
     if (found == shares_.end()) return;
-    dropped = found->second;
+    dropped = std::move(found->second);
     shares_.erase(found);
   }
   dropped->Forget();
+  worker_.Post([dropped] {
+    dropped->EndContext();
+    return 0;
+  });
 }
 
 void ServedShares::DropAll() {
@@ -82,33 +164,16 @@ void ServedShares::DropAll() {
   for (const auto& share : dropped) share.second->Forget();
 }
 
-std::shared_ptr<ServedShare> ServedShares::Find(const std::string& server,
-                                                const std::string& share) const {
+std::shared_ptr<ServedShare> ServedShares::Find(const std::string& share) const {
   const std::lock_guard<std::mutex> lock(mutex_);
-  const auto found = shares_.find(ShareKey(server, share));
+  const auto found = shares_.find(Lower(share));
   return found != shares_.end() ? found->second : nullptr;
 }
 
-std::vector<std::string> ServedShares::Servers() const {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<std::string> servers;
-  for (const auto& share : shares_) {
-    const std::string& server = share.second->Server();
-    const bool known = std::any_of(servers.begin(), servers.end(), [&](const std::string& s) {
-      return ShareKey(s, std::string()) == ShareKey(server, std::string());
-    });
-    if (!known) servers.push_back(server);
-  }
-  return servers;
-}
-
-std::vector<std::string> ServedShares::SharesOf(const std::string& server) const {
+std::vector<std::string> ServedShares::Names() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::string> names;
-  const std::string key = ShareKey(server, std::string());
-  for (const auto& share : shares_) {
-    if (share.first.compare(0, key.size(), key) == 0) names.push_back(share.second->Name());
-  }
+  for (const auto& share : shares_) names.push_back(share.second->Name());
   return names;
 }
 

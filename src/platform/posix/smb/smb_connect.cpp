@@ -8,6 +8,7 @@
 #include <csignal>
 #include <vector>
 
+#include "platform/posix/smb/smb_probe.h"
 #include "platform/posix/system/child_process.h"
 #include "platform/posix/system/monotonic_clock.h"
 #include "platform/posix/system/system_error.h"
@@ -148,6 +149,18 @@ SystemResult SmbFailure(int error, const std::wstring& server, const std::wstrin
       break;
     case EPROTONOSUPPORT:
       result.reason = server + L" speaks only SMB1, which this host's SMB client does not allow";
+      break;
+    // A logon that cannot be made as the station makes it: nothing a retry could change.
+    case GuestSessionVerdict:
+      result = ErrnoResult(EACCES);
+      result.kind = FailureKind::LogonRefused;
+      result.reason =
+          server + L" offered only guest access, which this station refuses (as Windows does)";
+      break;
+    case NtlmRefusedVerdict:
+      result = ErrnoResult(EACCES);
+      result.kind = FailureKind::LogonRefused;
+      result.reason = server + L" refused an NTLM logon (it takes Kerberos only)";
       break;
     case ETIMEDOUT:
       // As the program words a call that gives no answer in time.

@@ -5,7 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
+#include "platform/posix/smb/answer_channel.h"
 #include "platform/posix/smb/smb_client.h"
 #include "platform/posix/smb/smb_request.h"
 #include "portable/secret_text.h"
@@ -22,10 +26,21 @@ void AnswerLogon(SMBCCTX* context, const char*, const char*, char* domain, int d
   CopyLogonField(logon->password, password, passwordSize);
 }
 
+// Which of the helpers' client settings a try reads: the library's own (signing
+// required), or the same without insisting on signing.
+enum class Signing { Required, AsTheServerOffers };
+
+std::string SettingsFile(Signing signing) {
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : ".") + "/" +
+         (signing == Signing::Required ? SignedSettings : UnsignedSettings);
+}
+
 // Lists smb://server/name with a fresh context; errno of the failure, 0 when it listed.
-int List(const SmbRequest& request, const std::string& name, bool smb1Only = false) {
-  SMBCCTX* context =
-      NewSmbContext(request.timeoutMs, const_cast<SmbRequest*>(&request), AnswerLogon);
+int List(const SmbRequest& request, const std::string& name, Signing signing,
+         bool smb1Only = false) {
+  SMBCCTX* context = NewSmbContext(request.timeoutMs, const_cast<SmbRequest*>(&request),
+                                   AnswerLogon, SettingsFile(signing));
   if (context == nullptr) return SmbError();
   // The library takes the protocols for the whole process: only the probe's last try.
   if (smb1Only) smbc_setOptionProtocols(context, "NT1", "NT1");
@@ -41,10 +56,35 @@ int List(const SmbRequest& request, const std::string& name, bool smb1Only = fal
 // A connection the server aborts at once may be a server that speaks only SMB1: it
 // answers when SMB1 alone is asked for (this host's settings allow it or not).
 bool SpeaksOnlySmb1(const SmbRequest& request) {
-  const int error = List(request, request.share, true);
+  const int error = List(request, request.share, Signing::AsTheServerOffers, true);
   return error == 0 || error == EACCES || error == EPERM || error == ENOENT;
 }
 
+// The library answers a logon the server refused as NTLM (NT_STATUS_NTLM_BLOCKED) with
+// EINVAL, as it answers every status it has no errno for; only its log says which. So a
+// logon that failed with EINVAL is tried once more with the log read: NTLM refused is
+// refused before any password is looked at, so that try cannot count against the
+// account.
+bool RefusesNtlm(const SmbRequest& request) {
+  bool refused = false;
+  SMBCCTX* context = smbc_new_context();
+  if (context == nullptr) return false;
+  // The level at which the library logs why a logon failed.
+  smbc_setDebug(context, 3);
+  smbc_setLogCallback(context, &refused, [](void* found, int, const char* message) {
+    if (std::strstr(message, "NTLM was blocked") != nullptr) *static_cast<bool*>(found) = true;
+  });
+  List(request, request.share, Signing::AsTheServerOffers);
+  smbc_setLogCallback(context, nullptr, nullptr);
+  smbc_setDebug(context, 0);
+  smbc_free_context(context, 1);
+  return refused;
+}
+
+// First as a client that signs where the server asks for it, so that a wrong password
+// costs one refused logon (and one more on IPC$, to tell a refused logon from a share
+// closed to it), as before; then, where the server let the logon on, with signing
+// required: a guest session cannot be signed, which is how Windows refuses guests.
 int Probe(const SmbRequest& request) {
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
@@ -55,17 +95,25 @@ int Probe(const SmbRequest& request) {
   // say EINVAL.
   if (lookup == EAI_NONAME || lookup == EAI_NODATA || lookup == EAI_AGAIN) return ENXIO;
   if (found != nullptr) ::freeaddrinfo(found);
-  const int error = List(request, request.share);
+  const int error = List(request, request.share, Signing::AsTheServerOffers);
   if (error == ECONNABORTED && SpeaksOnlySmb1(request)) return EPROTONOSUPPORT;
+  if (error == EINVAL && RefusesNtlm(request)) return NtlmRefusedVerdict;
+  if (error == 0) {
+    const int signed_ = List(request, request.share, Signing::Required);
+    return signed_ == EACCES ? GuestSessionVerdict : signed_;
+  }
   if (error != EACCES) return error;
   // The logon is refused at the session, before any share: a session that the server's
-  // own IPC$ refuses too is a refused logon, otherwise only this share is closed to it.
-  return List(request, "IPC$") == EACCES ? EACCES : EPERM;
+  // own IPC$ refuses too is a refused logon, otherwise only this share is closed to it
+  // (unless the session the server gave was a guest's).
+  if (List(request, "IPC$", Signing::AsTheServerOffers) == EACCES) return EACCES;
+  return List(request, "IPC$", Signing::Required) == EACCES ? GuestSessionVerdict : EPERM;
 }
 
 }  // namespace
 
 int RunSmbProbe() {
+  const int answers = TakeAnswerChannel();
   // Holds a password: no core dump, no debugger of the same user.
   ::prctl(PR_SET_DUMPABLE, 0);
   // Read straight into one buffer that is wiped, never through copies that are not.
@@ -85,10 +133,7 @@ int RunSmbProbe() {
   const int error = decoded ? Probe(request) : -1;
   Wipe(request.password);
   if (!decoded) return 2;
-  const std::string answer = std::to_string(error) + "\n";
-  return ::write(STDOUT_FILENO, answer.data(), answer.size()) == static_cast<ssize_t>(answer.size())
-             ? 0
-             : 1;
+  return Answer(answers, std::to_string(error)) ? 0 : 1;
 }
 
 }  // namespace vt::posix

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/posix/smb/smb_client.h"
+#include "platform/posix/smb/answer_channel.h"
 #include "platform/posix/smb/smb_request.h"
 #include "platform/posix/smb/smbfs_operations.h"
 #include "portable/secret_text.h"
@@ -22,14 +22,18 @@ namespace {
 // What is read ahead of the request being taken: two requests' worth.
 constexpr std::size_t LongestPending = 2 * LongestSmbRequest;
 
+// At most this many of the kernel's calls at once; they wait for the worker in turn.
+constexpr int FileSystemThreads = 16;
+
 void Say(const std::string& text) {
   const std::string line = std::string(SmbFsProgram) + ": " + text + "\n";
   [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
 }
 
-bool Answer(int error) {
-  const std::string line = std::to_string(error) + "\n";
-  return ::write(STDOUT_FILENO, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+int answers = -1;  // the answer channel
+
+bool AnswerError(int error) {
+  return Answer(answers, std::to_string(error));
 }
 
 // Takes the program's requests until its end of the pipe closes, then ends the file
@@ -65,7 +69,7 @@ void TakeRequests(ServedShares& shares) {
       if (request.kind == SmbRequest::Kind::Serve) {
         shares.Serve(request);
       } else {
-        shares.Drop(request.server, request.share);
+        shares.Drop(request.share);
       }
       Wipe(request.password);
       // What is left moves to the front within the same buffer; the rest is wiped.
@@ -73,7 +77,7 @@ void TakeRequests(ServedShares& shares) {
       std::memmove(&pending[0], &pending[static_cast<std::size_t>(taken)], left);
       std::memset(&pending[left], 0, pending.size() - left);
       pending.resize(left);
-      if (!Answer(0)) good = false;
+      if (!AnswerError(0)) good = false;
     }
   }
   Wipe(pending);
@@ -83,15 +87,15 @@ void TakeRequests(ServedShares& shares) {
 }  // namespace
 
 int RunSmbFileSystem(int argc, char** argv) {
+  answers = TakeAnswerChannel();
   // It holds passwords: no core dump, no debugger of the same user.
   ::prctl(PR_SET_DUMPABLE, 0);
-  if (argc != 2) {
+  if (argc != 2 || answers < 0) {
     Say("usage: vodu-tavisto-smbfs MOUNT (started by vodu-tavisto only)");
     return 2;
   }
-  if (!EnableLibraryThreads())
-    Say("Samba's thread hooks are missing: calls to servers are made one at a time");
-  ServedShares shares;
+  // Its worker may still be held up by a silent server when the process ends (_exit).
+  static ServedShares shares;
   const fuse_operations operations = SmbFsOperations();
   char name[] = "vodu-tavisto-smbfs";
   char option[] = "-o";
@@ -100,17 +104,17 @@ int RunSmbFileSystem(int argc, char** argv) {
   fuse_args args = FUSE_ARGS_INIT(3, arguments);
   fuse* system = fuse_new(&args, &operations, sizeof operations, &shares);
   if (system == nullptr) {
-    Answer(EINVAL);
+    AnswerError(EINVAL);
     return 1;
   }
   if (fuse_mount(system, argv[1]) != 0) {
     Say(std::string("cannot mount ") + argv[1]);
-    Answer(EIO);
+    AnswerError(EIO);
     fuse_destroy(system);
     return 1;
   }
   fuse_session* session = fuse_get_session(system);
-  if (fuse_set_signal_handlers(session) != 0 || !Answer(0)) {
+  if (fuse_set_signal_handlers(session) != 0 || !AnswerError(0)) {
     fuse_unmount(system);
     fuse_destroy(system);
     return 1;
@@ -123,7 +127,7 @@ int RunSmbFileSystem(int argc, char** argv) {
   ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
   fuse_loop_config* config = fuse_loop_cfg_create();
-  fuse_loop_cfg_set_max_threads(config, 32);
+  fuse_loop_cfg_set_max_threads(config, FileSystemThreads);
   const int status = fuse_loop_mt(system, config);
   fuse_loop_cfg_destroy(config);
   fuse_remove_signal_handlers(session);

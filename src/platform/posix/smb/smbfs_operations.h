@@ -1,6 +1,7 @@
 // The operations of the SMB file system, one function each, as libfuse's high-level
-// interface calls them: MOUNT/server/share/path is smb://server/share/path for every
-// share served. Each returns -errno: the server's own answer where it gave one
+// interface calls them: MOUNT/share/path is smb://server/share/path for every share of
+// the server served. Each call to the server runs on the process's one worker, in its
+// turn. Each returns -errno: the server's own answer where it gave one
 // (ENOENT, EACCES, EEXIST, ENOSPC, ENOTEMPTY, ...), ETIMEDOUT where it gave none within
 // the share's timeout, never a blanket EIO where the server said more.
 #pragma once

@@ -3,6 +3,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include "platform/posix/system/child_process.h"
@@ -27,10 +28,10 @@ std::string Unescaped(const std::string& field) {
   return text;
 }
 
-}  // namespace
-
-bool IsMounted(const std::string& folder) {
+// Every mount point of the table, in its order.
+std::vector<std::string> MountPoints() {
   const std::string table = ReadProcFile("/proc/self/mountinfo");
+  std::vector<std::string> points;
   std::size_t line = 0;
   while (line < table.size()) {
     std::size_t end = table.find('\n', line);
@@ -44,11 +45,29 @@ bool IsMounted(const std::string& folder) {
     if (at < end) {
       std::size_t fieldEnd = table.find(' ', at);
       if (fieldEnd == std::string::npos || fieldEnd > end) fieldEnd = end;
-      if (Unescaped(table.substr(at, fieldEnd - at)) == folder) return true;
+      points.push_back(Unescaped(table.substr(at, fieldEnd - at)));
     }
     line = end + 1;
   }
-  return false;
+  return points;
+}
+
+}  // namespace
+
+bool IsMounted(const std::string& folder) {
+  const std::vector<std::string> points = MountPoints();
+  return std::find(points.begin(), points.end(), folder) != points.end();
+}
+
+std::vector<std::string> MountPointsBelow(const std::string& folder) {
+  std::vector<std::string> below;
+  for (const std::string& point : MountPoints()) {
+    if (point.size() > folder.size() + 1 && point.compare(0, folder.size(), folder) == 0 &&
+        point[folder.size()] == '/')
+      below.push_back(point);
+  }
+  std::reverse(below.begin(), below.end());  // mounted later, on top: unmounted first
+  return below;
 }
 
 void Unmount(const std::string& folder, std::int64_t deadline) {
