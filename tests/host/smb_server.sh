@@ -6,6 +6,8 @@
 #   oldplc      127.0.0.3  share data, SMB1 only (as old machine controllers speak)
 #
 #   smb_server_setup FOLDER PASSWORD   names, the user, the configurations (once)
+#   smb_server_add NAME ADDRESS GLOBAL_LINES SHARE_LINES SHARE...
+#                                      one more server (its name, address and user)
 #   smb_server_start [SERVER]          starts its smbd (default fileserver)
 #   smb_server_pause / _resume / _stop [SERVER]
 #
@@ -30,10 +32,22 @@ smb_server_setup() {
   smb_server_configure fileserver 127.0.0.1 "" docu visu ro
   smb_server_configure plc 127.0.0.2 "" data
   smb_server_configure oldplc 127.0.0.3 $'server min protocol = NT1\nserver max protocol = NT1' data
-  for server in fileserver plc oldplc; do
-    printf '%s\n%s\n' "$password" "$password" |
-      smbpasswd -c "$(smb_server_dir "$server")/smb.conf" -s -a station > /dev/null
-  done
+  SMB_PASSWORD=$password
+  for server in fileserver plc oldplc; do smb_server_user "$server"; done
+}
+
+smb_server_user() {
+  printf '%s\n%s\n' "$SMB_PASSWORD" "$SMB_PASSWORD" |
+    smbpasswd -c "$(smb_server_dir "$1")/smb.conf" -s -a station > /dev/null
+}
+
+smb_server_add() {
+  local name=$1 address=$2 global=$3
+  ip addr add "$address/8" dev lo 2> /dev/null
+  echo "$address $name" >> "$SMB_DIR/etc/hosts"
+  shift 3
+  SMB_SHARE_LINES=$1 smb_server_configure "$name" "$address" "$global" "${@:2}"
+  smb_server_user "$name"
 }
 
 smb_server_dir() { [ "$1" = fileserver ] && echo "$SMB_DIR" || echo "$SMB_DIR/$1"; }
@@ -69,8 +83,8 @@ $extra
 CONF
     for share in "$@"; do
       mkdir -p "$dir/shares/$share"
-      printf '[%s]\npath = %s\nread only = %s\nvalid users = station\n' \
-        "$share" "$dir/shares/$share" "$([ "$share" = ro ] && echo yes || echo no)"
+      printf '[%s]\npath = %s\nread only = %s\n%s\n' "$share" "$dir/shares/$share" \
+        "$([ "$share" = ro ] && echo yes || echo no)" "${SMB_SHARE_LINES:-valid users = station}"
     done
   } > "$dir/smb.conf"
   chown -R 4711:4711 "$dir/shares"

@@ -37,18 +37,30 @@ std::string SettingsFile(Signing signing) {
 }
 
 // Lists smb://server/name with a fresh context; errno of the failure, 0 when it listed.
-int List(const SmbRequest& request, const std::string& name, Signing signing,
-         bool smb1Only = false) {
+// With `refusedNtlm`, the library's log is read for a logon refused as NTLM.
+int List(const SmbRequest& request, const std::string& name, Signing signing, bool smb1Only = false,
+         bool* refusedNtlm = nullptr) {
   SMBCCTX* context = NewSmbContext(request.timeoutMs, const_cast<SmbRequest*>(&request),
                                    AnswerLogon, SettingsFile(signing));
   if (context == nullptr) return SmbError();
   // The library takes the protocols for the whole process: only the probe's last try.
   if (smb1Only) smbc_setOptionProtocols(context, "NT1", "NT1");
+  if (refusedNtlm != nullptr) {
+    // The level at which the library logs why a logon failed; its log is the process's.
+    smbc_setDebug(context, 3);
+    smbc_setLogCallback(context, refusedNtlm, [](void* found, int, const char* message) {
+      if (std::strstr(message, "NTLM was blocked") != nullptr) *static_cast<bool*>(found) = true;
+    });
+  }
   errno = 0;
   SMBCFILE* folder =
       smbc_getFunctionOpendir(context)(context, SmbUrl(request.server, name).c_str());
   const int error = folder != nullptr ? 0 : SmbError();
   if (folder != nullptr) smbc_getFunctionClosedir(context)(context, folder);
+  if (refusedNtlm != nullptr) {
+    smbc_setLogCallback(context, nullptr, nullptr);
+    smbc_setDebug(context, 0);
+  }
   FreeSmbContext(context);
   return error;
 }
@@ -67,17 +79,7 @@ bool SpeaksOnlySmb1(const SmbRequest& request) {
 // account.
 bool RefusesNtlm(const SmbRequest& request) {
   bool refused = false;
-  SMBCCTX* context = smbc_new_context();
-  if (context == nullptr) return false;
-  // The level at which the library logs why a logon failed.
-  smbc_setDebug(context, 3);
-  smbc_setLogCallback(context, &refused, [](void* found, int, const char* message) {
-    if (std::strstr(message, "NTLM was blocked") != nullptr) *static_cast<bool*>(found) = true;
-  });
-  List(request, request.share, Signing::AsTheServerOffers);
-  smbc_setLogCallback(context, nullptr, nullptr);
-  smbc_setDebug(context, 0);
-  smbc_free_context(context, 1);
+  List(request, request.share, Signing::AsTheServerOffers, false, &refused);
   return refused;
 }
 

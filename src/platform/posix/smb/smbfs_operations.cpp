@@ -148,9 +148,14 @@ int Reopen(SMBCCTX* context, OpenFile& open) {
   const std::string inner = open.share->PathOf(open);
   if (inner.empty()) return ESTALE;
   const std::string url = SmbUrl(open.share->Server(), open.share->Name(), inner);
-  errno = 0;
-  open.file = smbc_getFunctionOpen(context)(context, url.c_str(),
-                                            open.flags & ~(O_CREAT | O_EXCL | O_TRUNC), 0);
+  // The first call on a connection the server dropped fails; the library connects
+  // again at the next.
+  for (int tries = 0; tries < 2 && open.file == nullptr; ++tries) {
+    errno = 0;
+    open.file = smbc_getFunctionOpen(context)(context, url.c_str(),
+                                              open.flags & ~(O_CREAT | O_EXCL | O_TRUNC), 0);
+    if (open.file == nullptr && !ConnectionLost(SmbError())) break;
+  }
   if (open.file == nullptr) return SmbError() == ENOENT ? ESTALE : SmbError();
   struct stat found {};
   const int known = FileAttributes(context, open, &found);
