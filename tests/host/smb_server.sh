@@ -2,7 +2,7 @@
 # this file (which must run as root inside `unshare -n -m -p -f --mount-proc`), for the
 # user `station`:
 #   fileserver  127.0.0.1  shares docu, visu (read and write) and ro (read only)
-#   plc         127.0.0.2  share data
+#   plc         127.0.0.2  shares data and logs
 #   oldplc      127.0.0.3  share data, SMB1 only (as old machine controllers speak)
 #
 #   smb_server_setup FOLDER PASSWORD   names, the user, the configurations (once)
@@ -30,7 +30,7 @@ smb_server_setup() {
   echo "station:*:19000:0:99999:7:::" >> "$SMB_DIR/etc/shadow"
   for file in hosts passwd group shadow; do mount --bind "$SMB_DIR/etc/$file" "/etc/$file"; done
   smb_server_configure fileserver 127.0.0.1 "" docu visu ro
-  smb_server_configure plc 127.0.0.2 "" data
+  smb_server_configure plc 127.0.0.2 "" data logs
   smb_server_configure oldplc 127.0.0.3 $'server min protocol = NT1\nserver max protocol = NT1' data
   SMB_PASSWORD=$password
   for server in fileserver plc oldplc; do smb_server_user "$server"; done

@@ -109,8 +109,8 @@ FileRef& FileOf(const fuse_file_info* info) {
 // What a lost connection gives a file opened on it: after the server restarted, the
 // handle is of a session that no longer exists.
 bool ConnectionLost(int error) {
-  return error == ECONNABORTED || error == ECONNRESET || error == EPIPE || error == ENOTCONN ||
-         error == EBADF;
+  return error == ECONNABORTED || error == ECONNRESET || error == ENETRESET || error == EPIPE ||
+         error == ENOTCONN || error == EBADF;
 }
 
 // Closes the file on the server, where it is open: 0, as nothing waits for the answer.
