@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -82,6 +83,7 @@ TEST(SmbWorker, ADeadlineCountsFromTheLastProgressNotFromTheCallsAhead) {
   // Six callers at once, each call answered in 120 ms, each caller's timeout 300 ms: the
   // last one waits 720 ms in all and is still answered, the server having answered each.
   std::vector<std::future<int>> answers;
+  answers.reserve(6);
   for (int i = 0; i < 6; ++i) {
     answers.push_back(std::async(std::launch::async, [&worker, i] {
       return worker.Run(
@@ -93,6 +95,7 @@ TEST(SmbWorker, ADeadlineCountsFromTheLastProgressNotFromTheCallsAhead) {
     }));
   }
   std::vector<int> got;
+  got.reserve(answers.size());
   for (auto& answer : answers) got.push_back(answer.get());
   std::sort(got.begin(), got.end());
   EXPECT_EQ(got, (std::vector<int>{100, 101, 102, 103, 104, 105}));
