@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/posix/smb/smb_client.h"
 #include "portable/secret_text.h"
@@ -69,7 +70,12 @@ SMBCCTX* ServedShare::Context() {
     errno = ENOENT;
     return nullptr;
   }
-  if (context_ == nullptr) context_ = NewSmbContext(TimeoutMs(), this, AnswerLogon);
+  if (context_ == nullptr) {
+    // Every session of the file system signed, as Windows 11 signs them: none a guest's.
+    const char* home = std::getenv("HOME");
+    context_ = NewSmbContext(TimeoutMs(), this, AnswerLogon,
+                             std::string(home != nullptr ? home : ".") + "/" + SignedSettingsFile);
+  }
   if (context_ != nullptr) smbc_setTimeout(context_, TimeoutMs());  // as last served
   return context_;
 }

@@ -41,14 +41,18 @@ void AppendEscaped(std::string& url, const std::string& text) {
 SMBCCTX* NewSmbContext(int timeoutMs, void* userData, smbc_get_auth_data_with_context_fn logon,
                        const std::string& settings) {
   // The first context of the process reads $HOME/.smb/smb.conf: a file read after it
-  // takes its place.
+  // takes its place. Reading one takes a while: each is read once in a row.
+  static std::string lastRead;
   SMBCCTX* context = smbc_new_context();
   if (context == nullptr) return nullptr;
-  if (!settings.empty() && smbc_setConfiguration(context, settings.c_str()) != 0) {
-    const int error = SmbError();
-    smbc_free_context(context, 1);
-    errno = error;
-    return nullptr;
+  if (!settings.empty() && settings != lastRead) {
+    if (smbc_setConfiguration(context, settings.c_str()) != 0) {
+      const int error = SmbError();
+      smbc_free_context(context, 1);
+      errno = error;
+      return nullptr;
+    }
+    lastRead = settings;
   }
   smbc_setOptionUserData(context, userData);
   smbc_setFunctionAuthDataWithContext(context, logon);

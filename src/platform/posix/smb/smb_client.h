@@ -13,9 +13,10 @@ namespace vt::posix {
 // A context whose every call to a server is bounded by `timeoutMs` (the library's own
 // timeout), whose logon comes from `logon` (called with `userData` as the context's
 // user data), and which never falls back to a guest logon: that would hide a wrong
-// password. With `settings`, the library's settings are read from that file first
-// (they are the process's: the last read hold for every context); otherwise they are
-// $HOME/.smb/smb.conf. Null when the library cannot make one (errno set).
+// password. With `settings`, the library's settings are read from that file first,
+// unless it was the last read (they are the process's: the last read hold for every
+// context); otherwise they are $HOME/.smb/smb.conf. Null when the library cannot make
+// one (errno set).
 SMBCCTX* NewSmbContext(int timeoutMs, void* userData, smbc_get_auth_data_with_context_fn logon,
                        const std::string& settings = std::string());
 void FreeSmbContext(SMBCCTX* context);

@@ -66,8 +66,8 @@ std::string SmbFileSystem::Home(SystemResult& failure) {
   std::string path = runtime_.Path(failure);
   if (path.empty()) return path;
   int error = ::mkdir((path + "/.smb").c_str(), 0700) != 0 && errno != EEXIST ? errno : 0;
-  if (error == 0) error = WritePrivateFile(path + "/" + SignedSettings, ClientSettings(true));
-  if (error == 0) error = WritePrivateFile(path + "/" + UnsignedSettings, ClientSettings(false));
+  if (error == 0) error = WritePrivateFile(path + "/" + ClientSettingsFile, ClientSettings(false));
+  if (error == 0) error = WritePrivateFile(path + "/" + SignedSettingsFile, ClientSettings(true));
   if (error != 0) {
     failure = Failure(error, L"cannot write in " + DecodeUtf8(path) + L": " + ErrnoText(error));
     return std::string();

@@ -26,14 +26,17 @@ void AnswerLogon(SMBCCTX* context, const char*, const char*, char* domain, int d
   CopyLogonField(logon->password, password, passwordSize);
 }
 
-// Which of the helpers' client settings a try reads: the library's own (signing
-// required), or the same without insisting on signing.
+// Which of the helpers' client settings a try reads: the library's own, or the same
+// requiring the session to be signed.
 enum class Signing { Required, AsTheServerOffers };
 
+// The library reads its own file with the first context; only a signed try reads the
+// other (no unsigned try comes after one).
 std::string SettingsFile(Signing signing) {
   const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : ".") + "/" +
-         (signing == Signing::Required ? SignedSettings : UnsignedSettings);
+  return signing == Signing::Required
+             ? std::string(home != nullptr ? home : ".") + "/" + SignedSettingsFile
+             : std::string();
 }
 
 // Lists smb://server/name with a fresh context; errno of the failure, 0 when it listed.

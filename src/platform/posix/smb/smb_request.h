@@ -14,11 +14,12 @@ inline const char* const SmbProbeProgram = "vodu-tavisto-smb-probe";
 inline const char* const SmbFsProgram = "vodu-tavisto-smbfs";
 
 // The helpers' client settings, in their HOME (the program's runtime folder): the
-// library's own file, which requires every session to be signed (a guest session cannot
-// be), and the same settings without that, which the probe's first try uses to tell a
-// guest session from a refused logon. Both take the station's own settings in.
-inline const char* const SignedSettings = ".smb/smb.conf";
-inline const char* const UnsignedSettings = ".smb/unsigned.conf";
+// library's own file (.smb/smb.conf, which the probe's first try uses), and the same
+// settings requiring every session to be signed, as the file system's sessions are (a
+// guest's session cannot be): the probe's second try tells a guest session so. Both
+// take the station's own settings in.
+inline const char* const ClientSettingsFile = ".smb/smb.conf";
+inline const char* const SignedSettingsFile = ".smb/signed.conf";
 
 // The longest request the program hands a helper: far more than any station's logon.
 constexpr std::size_t LongestSmbRequest = 4096;
