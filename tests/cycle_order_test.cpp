@@ -97,7 +97,8 @@ TEST_F(CycleOrder, ATeardownInTheMiddleOfACycleEndsItThere) {
                           L"EnableTimer RetryTimer off", L"EnableExitButton off",
                           L"EnableTimer UpdateTimer off", L"EnableTimer StartTimer off",
                           L"EnableTimer UpdateTimer off", L"EnableTimer WatchTimer off",
-                          L"EnableTimer RetryTimer off", L"EnableTimer ChangeTimer off"));
+                          L"EnableTimer RetryTimer off", L"EnableTimer ChangeTimer off",
+                          L"EnableTimer ShareWatchTimer off"));
 }
 
 TEST_F(CycleOrder, AWatchTickThatFindsTheWindowLetsTheCycleGoOn) {

@@ -132,7 +132,8 @@ TEST(ShutDown, TheWindowsTeardownEndsTheProcessTheSameWay) {
   EXPECT_THAT(station.platform.TraceStartingWith(L"EnableTimer"),
               ElementsAre(L"EnableTimer StartTimer on", L"EnableTimer StartTimer off",
                           L"EnableTimer UpdateTimer off", L"EnableTimer WatchTimer off",
-                          L"EnableTimer RetryTimer off", L"EnableTimer ChangeTimer off"));
+                          L"EnableTimer RetryTimer off", L"EnableTimer ChangeTimer off",
+                          L"EnableTimer ShareWatchTimer off"));
 }
 
 TEST(UncaughtError, IsReportedNamingTheErrorAndEndsTheProcess) {

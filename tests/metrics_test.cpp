@@ -118,6 +118,7 @@ TEST_F(Metrics, AfterTheFirstCheckTheFileSaysEverything) {
       "vodu_tavisto_checks_total{trigger=\"retry\"} 0\n"
       "vodu_tavisto_checks_total{trigger=\"network_change\"} 0\n"
       "vodu_tavisto_checks_total{trigger=\"resume\"} 0\n"
+      "vodu_tavisto_checks_total{trigger=\"share_lost\"} 0\n"
       "# HELP vodu_tavisto_last_check_end_timestamp_seconds When the last check ended, in "
       "Unix time.\n"
       "# TYPE vodu_tavisto_last_check_end_timestamp_seconds gauge\n"

@@ -8,6 +8,7 @@
 #include "platform/error.h"
 #include "shares/change_checks.h"
 #include "shares/check_schedule.h"
+#include "shares/share_watch.h"
 #include "windows/instance_guard.h"
 #include "windows/window_watch.h"
 
@@ -62,6 +63,7 @@ WindowProperties MainWindowProperties() {
   properties.timers[2] = {TimerId::WatchTimer, WatchTimerIntervalMs};
   properties.timers[3] = {TimerId::RetryTimer, RetryTimerIntervalMs};
   properties.timers[4] = {TimerId::ChangeTimer, ChangeTimerIntervalMs};
+  properties.timers[5] = {TimerId::ShareWatchTimer, ShareWatchTimerIntervalMs};
   return properties;
 }
 
@@ -82,6 +84,9 @@ void MainWindow::OnTimer(TimerId timer) {
         break;
       case TimerId::ChangeTimer:
         OnChangeTimer(platform, state, ChangeTimerIntervalMs);
+        break;
+      case TimerId::ShareWatchTimer:
+        OnShareWatchTimer(platform, state);
         break;
     }
   });
@@ -128,6 +133,7 @@ void StartUp(MainWindow& window) {
   ArmWindowWatch(platform, state);
   LoadCustomerConfiguration(platform, window.EnvVar, state);
   ArmChangeChecks(platform, state);
+  ArmShareWatch(platform, state);
   ReportStart(platform, state);
   platform.EnableTimer(TimerId::StartTimer, true);
 }
@@ -138,6 +144,7 @@ void ShutDown(Platform& platform) {
   platform.EnableTimer(TimerId::WatchTimer, false);
   platform.EnableTimer(TimerId::RetryTimer, false);
   platform.EnableTimer(TimerId::ChangeTimer, false);
+  platform.EnableTimer(TimerId::ShareWatchTimer, false);
   platform.EndProcess();
 }
 

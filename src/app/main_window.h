@@ -13,6 +13,7 @@ constexpr unsigned UpdateTimerIntervalMs = 60000;
 constexpr unsigned WatchTimerIntervalMs = 2000;
 constexpr unsigned RetryTimerIntervalMs = 1000;
 constexpr unsigned ChangeTimerIntervalMs = 500;
+constexpr unsigned ShareWatchTimerIntervalMs = 1000;
 
 // The window, its controls and timers as they are created.
 WindowProperties MainWindowProperties();

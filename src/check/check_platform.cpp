@@ -150,6 +150,10 @@ std::uint32_t CheckPlatform::NoAnswerError() {
   return host_.NoAnswerError();
 }
 
+std::int32_t CheckPlatform::ShortestListingIntervalSeconds() {
+  return host_.ShortestListingIntervalSeconds();
+}
+
 SystemResult CheckPlatform::ProfileWrite(const std::wstring&, const std::wstring&,
                                          const std::wstring&, const std::wstring&) {
   return NothingWritten();

@@ -92,8 +92,10 @@ std::int16_t LoadUpdateInterval(Platform& platform, const AppState& state) {
 
 // The optional [Tavisto] settings. Values that make no sense take their defaults: a
 // size that is not a positive number of KB is 1024 KB, a retry that is not a positive
-// number of seconds is none, a retry longer than the interval is the interval, and a
-// share timeout that is not a positive number of seconds is 30 s.
+// number of seconds is none, a retry longer than the interval is the interval, a share
+// timeout that is not a positive number of seconds is 30 s, and a watch between checks
+// that is not a positive number of seconds is none (and none comes more often than a
+// listing of a drive can tell more than the one before it).
 void LoadTavistoSettings(Platform& platform, const EnvVarTable& envVar, AppState& state) {
   const std::wstring& file = state.CustomerCfgPath;
   const std::wstring logFile = ProfileRead(platform, TavistoSection, L"LogFile", file);
@@ -111,6 +113,9 @@ void LoadTavistoSettings(Platform& platform, const EnvVarTable& envVar, AppState
   const std::int32_t timeout =
       platform.ProfileInt(TavistoSection, L"ShareTimeoutSeconds", DefaultShareTimeoutSeconds, file);
   state.ShareTimeoutSeconds = timeout > 0 ? timeout : DefaultShareTimeoutSeconds;
+  const std::int32_t watch = platform.ProfileInt(TavistoSection, L"WatchSharesSeconds", 0, file);
+  state.WatchSharesSeconds =
+      watch > 0 ? std::max(watch, platform.ShortestListingIntervalSeconds()) : 0;
   state.EventLog.Enabled = ProfileReadBool(platform, TavistoSection, L"EventLog", file);
   const std::wstring metricsFile = ProfileRead(platform, TavistoSection, L"MetricsFile", file);
   if (!metricsFile.empty())

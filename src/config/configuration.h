@@ -49,10 +49,10 @@ constexpr std::int16_t DefaultUpdateInterval = 10;
 void LoadProjectSettings(Platform& platform, const EnvVarTable& envVar, AppState& state);
 
 // The machine references, the five share slots, UpdateInterval and the optional
-// [Tavisto] settings (LogFile, LogFileSizeKB, RetryAfterFaultSeconds,
-// CheckOnNetworkChange, EventLog, MetricsFile) from the customer configuration file. Stops with an
-// index error before machine 6, and with an overflow error when UpdateInterval does not fit 16
-// bits: each a ConfigurationError.
+// [Tavisto] settings (LogFile, LogFileSizeKB, RetryAfterFaultSeconds, CheckOnNetworkChange,
+// ShareTimeoutSeconds, WatchSharesSeconds, EventLog, MetricsFile) from the customer
+// configuration file. Stops with an index error before machine 6, and with an overflow
+// error when UpdateInterval does not fit 16 bits: each a ConfigurationError.
 void LoadCustomerConfiguration(Platform& platform, const EnvVarTable& envVar, AppState& state);
 
 }  // namespace vt

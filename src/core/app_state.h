@@ -40,8 +40,8 @@ struct ShareSlot {
 };
 
 // What started a check.
-enum class CheckTrigger { Start, Schedule, Retry, NetworkChange, Resume };
-constexpr int CheckTriggerCount = 5;
+enum class CheckTrigger { Start, Schedule, Retry, NetworkChange, Resume, ShareLost };
+constexpr int CheckTriggerCount = 6;
 
 // What the checks so far add up to, for the metrics file.
 struct CheckRecord {
@@ -88,6 +88,13 @@ struct ChangeChecks {
   std::int32_t SinceResumeMs = 0;
 };
 
+// The watch of reachable shares between checks (WatchSharesSeconds), counted by the
+// share watch timer's one-second ticks.
+struct ShareWatch {
+  std::int32_t SinceCheckSeconds = 0;  // since the last check ended or the last round
+  bool Running = false;                // a round lists drives (and yields meanwhile)
+};
+
 struct WindowEntry {
   std::wstring Title;  // upper case, as read
   WindowHandle Handle = 0;
@@ -110,6 +117,8 @@ struct AppState {
   bool CheckOnNetworkChange = false;
   // How long a listing or a connect waits for the share's server.
   std::int32_t ShareTimeoutSeconds = 30;
+  // How often the drives of reachable shares are looked at between checks: 0 is never.
+  std::int32_t WatchSharesSeconds = 0;
 
   // Check scheduling: update-timer ticks since the last cycle ended.
   std::int16_t UpdateCounter = 0;
@@ -122,6 +131,7 @@ struct AppState {
   bool CheckRunning = false;
   bool ScheduledCheckDue = false;
   ChangeChecks Changes;
+  ShareWatch Watch;
   CheckRecord Record;
   MetricsFileState MetricsFile;
   EventLogState EventLog;

@@ -8,8 +8,8 @@ namespace vt {
 namespace {
 
 // What started a check, as the label of vodu_tavisto_checks_total says it.
-const char* const TriggerLabels[CheckTriggerCount] = {"start", "schedule", "retry",
-                                                      "network_change", "resume"};
+const char* const TriggerLabels[CheckTriggerCount] = {"start",          "schedule", "retry",
+                                                      "network_change", "resume",   "share_lost"};
 
 class Families {
  public:

@@ -18,8 +18,15 @@ namespace vt {
 // A top-level window of the window system; 0 is "no window".
 using WindowHandle = std::uintptr_t;
 
-enum class TimerId { StartTimer, UpdateTimer, WatchTimer, RetryTimer, ChangeTimer };
-constexpr int TimerCount = 5;
+enum class TimerId {
+  StartTimer,
+  UpdateTimer,
+  WatchTimer,
+  RetryTimer,
+  ChangeTimer,
+  ShareWatchTimer
+};
+constexpr int TimerCount = 6;
 enum class ControlId { LogList, ExitButton };
 // Along the stacking order of top-level windows: the next one below, or above.
 enum class StackDirection { Below, Above };
@@ -229,6 +236,10 @@ class Platform {
 
   // Lists the root of `drive` (a letter, as configured).
   virtual DriveRoot ListDriveRoot(const std::wstring& drive, std::int64_t deadlineMs) = 0;
+  // The shortest time between two listings of a drive's root in which the second can
+  // tell more than the first: Windows' SMB client answers a listing of the same folder
+  // from its cache for up to 10 s (DirectoryCacheLifetime), so there it is 15 s.
+  virtual std::int32_t ShortestListingIntervalSeconds() = 0;
   // The error number of an answer that did not come in time: on Windows
   // ERROR_SEM_TIMEOUT (121), as the SMB client itself reports a timeout; on the native
   // host ETIMEDOUT.

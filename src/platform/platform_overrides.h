@@ -40,6 +40,7 @@ SystemResult AppendToFile(const std::wstring& file, const std::wstring& text) ov
 SystemResult RenameFile(const std::wstring& from, const std::wstring& to) override;
 SystemResult WriteWholeFile(const std::wstring& file, const std::string& bytes) override;
 DriveRoot ListDriveRoot(const std::wstring& drive, std::int64_t deadlineMs) override;
+std::int32_t ShortestListingIntervalSeconds() override;
 std::uint32_t NoAnswerError() override;
 SystemResult UnprotectPassword(const std::wstring& value, std::wstring& password) override;
 SystemResult WatchNetworkAndPower() override;

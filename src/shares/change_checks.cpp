@@ -46,9 +46,9 @@ void OnChangeTimer(Platform& platform, AppState& state, std::int32_t tickMs) {
     changes.SinceLastChangeMs += tickMs;
   }
   if (changes.FollowUpPending) changes.SinceResumeMs += tickMs;
-  // A check that runs now (this tick came while it yields) is not interrupted: what is
-  // due waits for its end.
-  if (state.CheckRunning) return;
+  // A check that runs now (this tick came while it yields) is not interrupted, nor is the
+  // watch of shares: what is due waits for their end.
+  if (!CheckMayBegin(state)) return;
   // The tick after a change counts a whole tick: more than the quiet time counted is at
   // least the quiet time passed.
   if (changes.BurstPending && (changes.SinceLastChangeMs > ChangeQuietMs ||

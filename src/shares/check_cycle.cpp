@@ -36,13 +36,6 @@ std::int64_t DeadlineMs(const AppState& state) {
   return std::int64_t{state.ShareTimeoutSeconds} * 1000;
 }
 
-// The root of the slot's drive; a listing that cannot even be tried reads as unreadable.
-DriveRoot ListRoot(Platform& platform, const AppState& state, const ShareSlot& slot) {
-  DriveRoot root = DriveRoot::Unreadable;
-  Guarded([&] { root = platform.ListDriveRoot(slot.NetDrive, DeadlineMs(state)); });
-  return root;
-}
-
 // The reason of a call whose server did not answer in time.
 SystemResult NoAnswer(Platform& platform, const AppState& state, const ShareSlot& slot) {
   return {platform.NoAnswerError(),
@@ -111,7 +104,7 @@ void TestAndConnect(Platform& platform, AppState& state, int slotNumber, CycleFa
   ShareSlot& slot = state.Shares[static_cast<std::size_t>(slotNumber - 1)];
   Guarded([&] { LogMessage(platform, state, L"Checking: " + slot.NetAddress); });
   slot.Checked = true;
-  const DriveRoot root = ListRoot(platform, state, slot);
+  const DriveRoot root = ListShareDrive(platform, state, slot);
   if (root == DriveRoot::HasEntry) {
     slot.NetOK = true;
     slot.LogonFailed = false;
@@ -163,6 +156,12 @@ void Publish(Platform& platform, const AppState& state, const ShareSlot& slot,
 }
 
 }  // namespace
+
+DriveRoot ListShareDrive(Platform& platform, const AppState& state, const ShareSlot& slot) {
+  DriveRoot root = DriveRoot::Unreadable;
+  Guarded([&] { root = platform.ListDriveRoot(slot.NetDrive, DeadlineMs(state)); });
+  return root;
+}
 
 bool LiesOnShare(Platform& platform, const std::wstring& reference,
                  const std::wstring& netAddress) {

@@ -25,6 +25,10 @@ struct CycleOutcome {
 CycleOutcome CheckShares(Platform& platform, AppState& state,
                          CycleKind kind = CycleKind::Scheduled);
 
+// The root of the slot's drive, listed as a check lists it, within ShareTimeoutSeconds;
+// a listing that cannot even be tried reads as unreadable.
+DriveRoot ListShareDrive(Platform& platform, const AppState& state, const ShareSlot& slot);
+
 // Whether `reference` lies on the share `netAddress`: longer than 3 characters,
 // beginning with "\\" and, upper-cased, beginning with the upper-cased address.
 bool LiesOnShare(Platform& platform, const std::wstring& reference, const std::wstring& netAddress);

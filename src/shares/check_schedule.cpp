@@ -45,12 +45,20 @@ void RunCycle(Platform& platform, AppState& state, CheckTrigger trigger) {
   WriteMetricsFile(platform, state);
   ReportTransitions(platform, state);
   ScheduleRetry(platform, state, outcome.retryableFaults);
+  state.Watch.SinceCheckSeconds = 0;  // the watch starts its count anew
   state.CheckRunning = false;
-  if (state.ScheduledCheckDue) {
-    state.ScheduledCheckDue = false;
-    state.UpdateCounter = 0;
-    RunCycle(platform, state, CheckTrigger::Schedule);
-  }
+  RunCheckThatFellDue(platform, state);
+}
+
+bool CheckMayBegin(const AppState& state) {
+  return !state.CheckRunning && !state.Watch.Running;
+}
+
+void RunCheckThatFellDue(Platform& platform, AppState& state) {
+  if (!state.ScheduledCheckDue) return;
+  state.ScheduledCheckDue = false;
+  state.UpdateCounter = 0;
+  RunCycle(platform, state, CheckTrigger::Schedule);
 }
 
 void OnStartTimer(Platform& platform, AppState& state) {
@@ -63,8 +71,8 @@ void OnStartTimer(Platform& platform, AppState& state) {
 void OnUpdateTimer(Platform& platform, AppState& state) {
   if (state.UpdateCounter < state.UpdateInterval) ++state.UpdateCounter;
   if (state.UpdateCounter < state.UpdateInterval) return;
-  // Due while an early check yields: it follows that check, never inside it.
-  if (state.CheckRunning) {
+  // Due while an early check or the watch yields: it follows them, never inside them.
+  if (!CheckMayBegin(state)) {
     state.ScheduledCheckDue = true;
     return;
   }
@@ -74,7 +82,9 @@ void OnUpdateTimer(Platform& platform, AppState& state) {
 
 void OnRetryTimer(Platform& platform, AppState& state) {
   ++state.RetryCounter;
-  if (state.RetryCounter >= state.RetryWaitSeconds) RunCycle(platform, state, CheckTrigger::Retry);
+  // Due while the watch lists drives: the next tick starts it.
+  if (state.RetryCounter >= state.RetryWaitSeconds && CheckMayBegin(state))
+    RunCycle(platform, state, CheckTrigger::Retry);
 }
 
 }  // namespace vt

@@ -20,7 +20,14 @@ void OnRetryTimer(Platform& platform, AppState& state);
 
 // Runs one cycle for what started it (the start and the schedule check every share,
 // the others are early checks), records it, writes the metrics file, and schedules the
-// early retry its faults call for.
+// early retry its faults call for; then the ordinary check that fell due meanwhile.
 void RunCycle(Platform& platform, AppState& state, CheckTrigger trigger);
+
+// Whether a check may begin now: none runs, and the watch of shares lists no drive
+// (a check's listing of a drive the watch lists would find it busy).
+bool CheckMayBegin(const AppState& state);
+
+// The ordinary check that fell due while it could not begin, if one did.
+void RunCheckThatFellDue(Platform& platform, AppState& state);
 
 }  // namespace vt

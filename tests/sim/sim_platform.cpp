@@ -26,6 +26,8 @@ const wchar_t* TimerName(TimerId id) {
       return L"RetryTimer";
     case TimerId::ChangeTimer:
       return L"ChangeTimer";
+    case TimerId::ShareWatchTimer:
+      return L"ShareWatchTimer";
   }
   return L"?";
 }
@@ -576,6 +578,10 @@ DriveRoot SimPlatform::ListDriveRoot(const std::wstring& drive, std::int64_t dea
 
 std::uint32_t SimPlatform::NoAnswerError() {
   return 121;  // as on Windows: ERROR_SEM_TIMEOUT
+}
+
+std::int32_t SimPlatform::ShortestListingIntervalSeconds() {
+  return shortestListingSeconds_;
 }
 
 void SimPlatform::SetConnect(std::function<std::uint32_t(const ConnectCall&)> answer,

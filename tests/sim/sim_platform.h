@@ -131,6 +131,9 @@ class SimPlatform final : public Platform {
   // --- environment, drives, connects, files ---------------------------------
   void SetEnvironment(const std::wstring& name, const std::wstring& value);
   void SetDrive(const std::wstring& root, DriveScript script);  // root such as L"K:\\"
+  // The shortest interval between listings that tell more (15 s as on Windows; 1 s as on
+  // the native host).
+  void SetShortestListingInterval(std::int32_t seconds) { shortestListingSeconds_ = seconds; }
   // How connects answer: an error number (0 connects), or a whole result.
   void SetConnect(std::function<std::uint32_t(const ConnectCall&)> answer, Millis blocksFor = 0);
   void SetConnect(std::function<SystemResult(const ConnectCall&)> answer, Millis blocksFor = 0);
@@ -159,6 +162,8 @@ class SimPlatform final : public Platform {
   // L"ProfileGetString Project NumberOfMachines C:\\Zembrik\\Parameter\\Program.ini".
   // List box item reads and writes are left out.
   const std::vector<std::wstring>& Trace() const { return trace_; }
+  // The virtual time of each call of the trace.
+  const std::vector<Millis>& TraceTimes() const { return traceTimes_; }
   // Long runs keep neither the trace nor the connect calls, so memory stays flat.
   void KeepRecords(bool keep) { keepRecords_ = keep; }
   std::vector<std::wstring> TraceStartingWith(const std::wstring& prefix) const;
@@ -194,7 +199,9 @@ class SimPlatform final : public Platform {
   bool StartShareCall(const std::wstring& drive, const std::wstring& what);
   bool WaitForShareCall(const std::wstring& drive, Millis takes, std::int64_t deadlineMs);
   void Record(const std::wstring& line) {
-    if (keepRecords_) trace_.push_back(line);
+    if (!keepRecords_) return;
+    trace_.push_back(line);
+    traceTimes_.push_back(now_);
   }
   static std::wstring Key(const std::wstring& path);
   std::optional<std::wstring> StoredValue(const std::wstring& section, const std::wstring& key,
@@ -237,7 +244,8 @@ class SimPlatform final : public Platform {
   std::vector<ConnectCall> connects_;
   std::map<std::wstring, std::string> files_;  // keyed upper-case
   std::map<std::wstring, bool> folders_;       // keyed upper-case
-  std::set<std::wstring> localDisks_;          // keyed upper-case
+  std::int32_t shortestListingSeconds_ = 15;
+  std::set<std::wstring> localDisks_;  // keyed upper-case
   bool drivesHiddenFromElevated_ = false;
   bool failWrites_ = false;
   SystemResult watchFailure_;
@@ -257,6 +265,7 @@ class SimPlatform final : public Platform {
   int failingCommits_ = 0;
   SystemResult implicitCommitFailure_;
   std::vector<std::wstring> trace_;
+  std::vector<Millis> traceTimes_;
   bool keepRecords_ = true;
 };
 

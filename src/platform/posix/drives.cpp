@@ -41,4 +41,8 @@ std::uint32_t PosixPlatform::NoAnswerError() {
   return ETIMEDOUT;
 }
 
+std::int32_t PosixPlatform::ShortestListingIntervalSeconds() {
+  return 1;  // the SMB file system keeps what a server said for less than a second
+}
+
 }  // namespace vt::posix

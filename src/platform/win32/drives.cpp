@@ -42,4 +42,10 @@ std::uint32_t Win32Platform::NoAnswerError() {
   return ERROR_SEM_TIMEOUT;
 }
 
+std::int32_t Win32Platform::ShortestListingIntervalSeconds() {
+  // The redirector's directory cache (DirectoryCacheLifetime, 10 s by default) and a
+  // margin for the tick that finds it expired.
+  return 15;
+}
+
 }  // namespace vt::win32
