@@ -26,7 +26,7 @@ const std::string CleanCustomer =
     "NetDrive1=K\r\nUpdateInterval=10\r\n"
     "[Tavisto]\r\nLogFile=$VisuDir$\\Documentation\\Tavisto.log\r\nLogFileSizeKB=64\r\n"
     "RetryAfterFaultSeconds=10\r\nCheckOnNetworkChange=TRUE\r\nShareTimeoutSeconds=20\r\n"
-    "EventLog=false\r\n";
+    "WatchSharesSeconds=30\r\nEventLog=false\r\n";
 
 // The files of a station folder "st" as a front end reads them.
 FileReader FilesOf(const std::string& project, const std::string& customer) {
@@ -93,6 +93,27 @@ const std::vector<Case> Cases = {
       "minutes): the program waits 120 s",
       "C:6: warning: [Tavisto] ShareTimeoutSeconds=abc is not a positive whole number: the "
       "program waits 30 s"}},
+    {"a watch between checks that is no number",
+     CleanProject,
+     "[NetAddress]\r\nUpdateInterval=2\r\n[Tavisto]\r\nWatchSharesSeconds=-30\r\n",
+     {"C:4: warning: [Tavisto] WatchSharesSeconds=-30 is not a whole number of seconds: the "
+      "program uses no watch between checks"}},
+    {"a watch between checks that is off",
+     CleanProject,
+     "[NetAddress]\r\nUpdateInterval=2\r\n[Tavisto]\r\nWatchSharesSeconds=0\r\n",
+     {"C:4: note: [Tavisto] WatchSharesSeconds=0 watches no share between checks: a lost share is "
+      "published at the next check"}},
+    {"a watch between checks not shorter than the interval",
+     CleanProject,
+     "[NetAddress]\r\nUpdateInterval=2\r\n[Tavisto]\r\nWatchSharesSeconds=120\r\n",
+     {"C:4: warning: [Tavisto] WatchSharesSeconds=120 is not shorter than the interval (2 "
+      "minutes): a check comes first each time, the program never watches"}},
+    {"a watch between checks more often than a listing on Windows can tell more",
+     CleanProject,
+     "[NetAddress]\r\nUpdateInterval=2\r\n[Tavisto]\r\nWatchSharesSeconds=5\r\n",
+     {"C:4: warning: [Tavisto] WatchSharesSeconds=5 is shorter than a listing of a drive can tell "
+      "more (Windows' SMB client keeps a folder's listing up to 10 s): the program uses a look "
+      "every 15 s"}},
     {"true/false keys that are neither",
      "[Project]\r\nNumberOfMachines=0\r\nVWStudio=1\r\n",
      "[Tavisto]\r\nCheckOnNetworkChange=yes\r\nEventLog=on\r\n",

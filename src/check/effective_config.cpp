@@ -84,6 +84,8 @@ std::vector<std::wstring> EffectiveConfiguration(CheckedStation& station,
       Setting(station, L"CheckOnNetworkChange", state.CheckOnNetworkChange ? L"true" : L"false"));
   lines.push_back(
       Setting(station, L"ShareTimeoutSeconds", std::to_wstring(state.ShareTimeoutSeconds)));
+  lines.push_back(
+      Setting(station, L"WatchSharesSeconds", std::to_wstring(state.WatchSharesSeconds)));
   lines.push_back(Setting(station, L"EventLog", state.EventLog.Enabled ? L"true" : L"false"));
   lines.push_back(Setting(station, L"MetricsFile", state.MetricsFile.Path));
   return lines;

@@ -106,6 +106,28 @@ void CheckNumbers(CheckedStation& station, ValueCheck& check) {
                      L" minutes): the program waits " + used);
     }
   }
+  const KeyAt watch{station.customerCfg, TavistoSection, L"WatchSharesSeconds"};
+  if (const auto written = check.Written(watch)) {
+    const std::int64_t seconds = state.WatchSharesSeconds;
+    const std::wstring used = seconds == 0 ? L"no watch between checks"
+                                           : L"a look every " + std::to_wstring(seconds) + L" s";
+    if (!IsPlainNumber(*written)) {
+      check.Warn(watch, *written, L"is not a whole number of seconds: the program uses " + used);
+    } else if (seconds == 0) {
+      check.Warn(watch, *written,
+                 L"watches no share between checks: a lost share is published at the next check",
+                 Severity::Note);
+    } else if (seconds >= std::int64_t{state.UpdateInterval} * 60) {
+      check.Warn(watch, *written,
+                 L"is not shorter than the interval (" + std::to_wstring(state.UpdateInterval) +
+                     L" minutes): a check comes first each time, the program never watches");
+    } else if (PlainValue(*written) != seconds) {
+      check.Warn(watch, *written,
+                 L"is shorter than a listing of a drive can tell more (Windows' SMB client keeps "
+                 L"a folder's listing up to 10 s): the program uses " +
+                     used);
+    }
+  }
   const KeyAt timeout{station.customerCfg, TavistoSection, L"ShareTimeoutSeconds"};
   if (const auto written = check.Written(timeout)) {
     CheckNumber(check, timeout, PlainValue(*written) == state.ShareTimeoutSeconds,

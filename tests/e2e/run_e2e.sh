@@ -367,6 +367,29 @@ grep -q 'vodu_tavisto_checks_total{trigger="network_change"} 2' "$metrics_file" 
 unset VODU_TEST_NETWORK_EVENT
 end_scenario
 
+echo "scenario: a share whose folder goes away between checks is published false within seconds (WatchSharesSeconds)"
+new_prefix share-lost
+quiet_schedule
+sed -i 's/^WatchSharesSeconds=.*/WatchSharesSeconds=15\r\nShareTimeoutSeconds=5\r/' \
+  "$prefix/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
+status_file="$prefix/drive_c/Zembrik/Documentation/Documentation_Tavisto.ini"
+metrics_file="$prefix/drive_c/Zembrik/Documentation/vodu_tavisto.prom"
+start_program
+drive wait-line "Checking ready" 30 || fail "no first check"
+grep -q '^NetOK1=true' "$status_file" || fail "K: was not reachable at the first check"
+mv "$prefix/dosdevices/unc/fileserver/docu" "$prefix/docu.away"  # its server goes away
+lost=$SECONDS
+until [ "$(grep -c '^NetOK1=false' "$status_file")" -eq 2 ]; do  # both machines' docu references
+  [ $((SECONDS - lost)) -le $((15 + 5 + 3)) ] || fail "K:'s references not false within 23 s"
+  sleep 0.5
+done
+expect_contains "the log" "$(drive items)" "Share lost: \\\\fileserver\\docu"
+for _ in $(seq 1 20); do grep -q 'share_lost"} 1' "$metrics_file" && break; sleep 0.5; done
+expect_contains "the metric" "$(cat "$metrics_file")" 'vodu_tavisto_checks_total{trigger="share_lost"} 1'
+drive click-exit
+wait_program 15
+end_scenario
+
 echo "scenario: the console check reads the station as the program does and says so in its exit status"
 new_prefix check
 # Under Wine a drive linked to a folder is a fixed disk, where Windows reports a mapped

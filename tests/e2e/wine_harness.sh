@@ -140,9 +140,10 @@ use_mpr_double() {
 }
 
 # The customer file of a scenario in which only what the scenario does starts an early
-# check: the ordinary schedule an hour, no retries after faults.
+# check: the ordinary schedule an hour, no retries after faults, no watch between checks.
 quiet_schedule() {
-  sed -i 's/^UpdateInterval=.*/UpdateInterval=60\r/; s/^RetryAfterFaultSeconds=.*/RetryAfterFaultSeconds=0\r/' \
+  sed -i 's/^UpdateInterval=.*/UpdateInterval=60\r/; s/^RetryAfterFaultSeconds=.*/RetryAfterFaultSeconds=0\r/;
+          s/^WatchSharesSeconds=.*/WatchSharesSeconds=0\r/' \
     "$prefix/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
 }
 

@@ -58,7 +58,9 @@ checks() { grep -c 'Checking ready' "$out"; }
 ms_since() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 # The helpers that run, counted by their full program path.
 helpers() { pgrep -c -f "^($smbfs|$probe)( |\$)"; }
-# A station whose [NetAddress] is "$@", one "DRIVE=\\server\share=user=password" each.
+# A station whose [NetAddress] is "$@", one "DRIVE=\\server\share=user=password" each;
+# `interval`, `retry` and `watch` set UpdateInterval, RetryAfterFaultSeconds and
+# WatchSharesSeconds.
 station() {
   local i=0 entry drive share user pass
   rm -rf "$copy"
@@ -80,6 +82,7 @@ station() {
     printf 'UpdateInterval=%s\r\n[Tavisto]\r\nShareTimeoutSeconds=3\r\nCheckOnNetworkChange=true\r\n' \
       "${interval:-10}"
     [ -z "${retry:-}" ] || printf 'RetryAfterFaultSeconds=%s\r\n' "$retry"
+    [ -z "${watch:-}" ] || printf 'WatchSharesSeconds=%s\r\n' "$watch"
   } > "$copy/drive_c/Zembrik/Documentation/Documentation_Customer.cfg"
 }
 start() {

@@ -143,6 +143,17 @@ void ServedShares::Serve(SmbRequest& request) {
   }
   share->SetLogon(request);
   Wipe(request.password);
+  // Its session is made at once, as Windows makes a mapped drive's when it maps it: the
+  // first program that uses the drive does not wait for the logon, and nothing that
+  // only looks at the drive later (the watch between checks) ever logs on.
+  worker_.Post([share] {
+    SMBCCTX* context = share->Context();
+    if (context == nullptr) return SmbError();
+    const std::string url = SmbUrl(share->Server(), share->Name());
+    SMBCFILE* root = smbc_getFunctionOpendir(context)(context, url.c_str());
+    if (root != nullptr) smbc_getFunctionClosedir(context)(context, root);
+    return 0;
+  });
 }
 
 void ServedShares::Drop(const std::string& name) {

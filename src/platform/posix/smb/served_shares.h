@@ -96,8 +96,8 @@ class ServedShare {
 
 class ServedShares {
  public:
-  // Serves `request`'s share with its logon, or takes its logon anew; wipes the
-  // request's password.
+  // Serves `request`'s share with its logon, or takes its logon anew, and makes its
+  // session on the worker; wipes the request's password.
   void Serve(SmbRequest& request);
   // Stops serving the share and wipes its logon; its context ends on the worker after
   // the calls handed in before (on no caller's thread).
