@@ -22,6 +22,29 @@ TEST(WindowWatch, IsArmedWhenTheStudioWindowExistsAndEndsTheProgramWhenItCloses)
   EXPECT_EQ(station.platform.EndedAt(), Seconds(8));  // the next 2-second poll
 }
 
+TEST(WindowWatch, AWindowSystemWithoutAnswerEndsNothingUntilItHasAnsweredNoneFor30s) {
+  const struct {
+    Millis silentFor;
+    Millis endedAt;                                           // 0: runs on
+  } cases[] = {{Seconds(20), 0}, {Minutes(5), Seconds(32)}};  // the last answer at 2 s
+  for (const auto& each : cases) {
+    Station station;
+    station.platform.OpenWindow(L"Vwwebbrowser");
+    station.Start();
+    station.platform.At(Seconds(3), [&] { station.platform.SilenceWindowSystem(true); });
+    station.platform.At(Seconds(3) + each.silentFor,
+                        [&] { station.platform.SilenceWindowSystem(false); });
+    station.platform.RunFor(Minutes(6));
+    EXPECT_EQ(station.platform.Ended() ? station.platform.EndedAt() : 0, each.endedAt);
+  }
+  // Silent at start-up: the watch is not armed.
+  Station station;
+  station.platform.OpenWindow(L"Vwwebbrowser");
+  station.platform.SilenceWindowSystem(true);
+  station.Start();
+  EXPECT_FALSE(station.platform.TimerEnabled(TimerId::WatchTimer));
+}
+
 TEST(WindowWatch, WithoutStudioOnlyTheBrowserWindowCounts) {
   Station station;
   station.platform.OpenWindow(L"DERuvezo");

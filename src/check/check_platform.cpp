@@ -220,8 +220,8 @@ WindowHandle CheckPlatform::AdjacentWindow(WindowHandle, StackDirection) {
 std::wstring CheckPlatform::WindowTitle(WindowHandle, int) {
   return {};
 }
-WindowHandle CheckPlatform::FindWindowByTitle(const std::wstring&) {
-  return 0;
+WindowSearch CheckPlatform::FindWindowByTitle(const std::wstring&) {
+  return {};
 }
 void CheckPlatform::EndProcess() {
   NotInACheck(L"EndProcess");

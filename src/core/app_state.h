@@ -138,9 +138,10 @@ struct AppState {
 
   LogFileState LogFile;
 
-  // Visualisation window watch.
+  // Visualisation window watch, and when a lookup was last answered (ElapsedMs).
   std::wstring WatchedWindowTitle;
   WindowHandle WatchedWindowHandle = 0;
+  std::int64_t WatchedWindowAnsweredMs = 0;
 
   // Single-instance guard: the titled top-level windows met at start-up, in the order
   // met. The table grows as needed, so no desktop can hold too many windows for it.

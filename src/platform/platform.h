@@ -88,6 +88,17 @@ class WindowEvents {
   ~WindowEvents() = default;
 };
 
+// What a lookup of a top-level window by its title found: a window, none, or no answer
+// (the window system did not answer in time; a later lookup may).
+struct WindowSearch {
+  enum class Outcome { Found, None, NoAnswer };
+  Outcome outcome = Outcome::None;
+  WindowHandle window = 0;  // the one found
+  static WindowSearch Of(WindowHandle window) {
+    return {window != 0 ? Outcome::Found : Outcome::None, window};
+  }
+};
+
 // What the root of a drive holds: an entry (not hidden, not system), nothing, or it
 // could not be listed at all; or its server gave no answer in time.
 enum class DriveRoot { HasEntry, Empty, Unreadable, NoAnswer };
@@ -172,8 +183,9 @@ class Platform {
   // included: at most capacity - 1 characters; empty when it has none or it cannot be
   // read.
   virtual std::wstring WindowTitle(WindowHandle window, int capacity) = 0;
-  // A top-level window of any class whose whole title is `title`; 0 when none.
-  virtual WindowHandle FindWindowByTitle(const std::wstring& title) = 0;
+  // A top-level window of any class whose whole title is `title`, none, or no answer in
+  // time (Windows' FindWindow always answers; an X server may be busy or stopped).
+  virtual WindowSearch FindWindowByTitle(const std::wstring& title) = 0;
 
   // Ends the process at once: no further handler runs, nothing is written.
   [[noreturn]] virtual void EndProcess() = 0;

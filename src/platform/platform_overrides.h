@@ -19,7 +19,7 @@ TwipsSize ControlSize(ControlId control) override;
 void MoveControl(ControlId control, const TwipsRect& rect) override;
 WindowHandle AdjacentWindow(WindowHandle window, StackDirection direction) override;
 std::wstring WindowTitle(WindowHandle window, int capacity) override;
-WindowHandle FindWindowByTitle(const std::wstring& title) override;
+WindowSearch FindWindowByTitle(const std::wstring& title) override;
 [[noreturn]] void EndProcess() override;
 void ReportUncaughtError(const std::wstring& message) override;
 std::wstring TimeOfDay() override;

@@ -9,7 +9,9 @@ const wchar_t* const BrowserWindowTitle = L"Vwwebbrowser";
 
 void ArmWindowWatch(Platform& platform, AppState& state) {
   state.WatchedWindowTitle = state.VWStudio ? StudioWindowTitle : BrowserWindowTitle;
-  state.WatchedWindowHandle = platform.FindWindowByTitle(state.WatchedWindowTitle);
+  // A lookup without an answer is no window: the watch stays unarmed, as without it.
+  state.WatchedWindowHandle = platform.FindWindowByTitle(state.WatchedWindowTitle).window;
+  state.WatchedWindowAnsweredMs = platform.ElapsedMs();
   // The handle is read as a signed 32-bit number: one with its top bit set counts as
   // not found.
   const auto asSigned =
@@ -17,8 +19,18 @@ void ArmWindowWatch(Platform& platform, AppState& state) {
   if (asSigned > 0) platform.EnableTimer(TimerId::WatchTimer, true);
 }
 
-WatchedWindow OnWatchTimer(Platform& platform, const AppState& state) {
-  if (platform.FindWindowByTitle(state.WatchedWindowTitle) != 0) return WatchedWindow::Present;
+WatchedWindow OnWatchTimer(Platform& platform, AppState& state) {
+  switch (platform.FindWindowByTitle(state.WatchedWindowTitle).outcome) {
+    case WindowSearch::Outcome::Found:
+      state.WatchedWindowAnsweredMs = platform.ElapsedMs();
+      return WatchedWindow::Present;
+    case WindowSearch::Outcome::NoAnswer:
+      if (platform.ElapsedMs() - state.WatchedWindowAnsweredMs < SilentWindowSystemMs)
+        return WatchedWindow::Present;
+      break;
+    case WindowSearch::Outcome::None:
+      break;
+  }
   platform.EnableTimer(TimerId::WatchTimer, false);
   return WatchedWindow::Gone;
 }

@@ -1,5 +1,5 @@
 // The native host's window lookup, as the window watch makes it, for the tests: prints
-// for each TITLE the window found on the display DISPLAY names, or 0.
+// for each TITLE the window found on the display DISPLAY names, or 0 (none, or no answer).
 //
 //   find_window TITLE...
 #include <cstdio>
@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (int i = 1; i < argc; ++i) {
-    std::printf("%u\n", display->FindTopLevel(vt::DecodeUtf8(argv[i])));
+    std::printf("%lu\n",
+                static_cast<unsigned long>(display->FindTopLevel(vt::DecodeUtf8(argv[i])).window));
   }
   return 0;
 }

@@ -3,7 +3,8 @@
 # the Windows build watches it: on Xvfb without a window manager, with openbox (which
 # reparents and keeps _NET_CLIENT_LIST) and with twm (which keeps none). For each: the
 # program's own lookup against windows titled every way a title is set, then the watch's
-# cases with the program itself; and a display that cannot be opened.
+# cases with the program itself; an X server stopped for a while, for good and before
+# the start (without a window manager); and a display that cannot be opened.
 #
 #   window_watch_test.sh BINARY X_WINDOWS FIND_WINDOW
 set -uo pipefail
@@ -176,7 +177,31 @@ for manager in none openbox twm; do
   stop_display
 done
 
+# A busy or stopped X server (compositing, swapping, a driver reset) ends nothing: a
+# lookup without an answer is asked again; only one that answers none, a broken
+# connection or 30 s without any answer end the program. Without a window manager.
 manager=none
+start_display
+window open browser net Vwwebbrowser > /dev/null
+start false
+for pause in 4 20; do
+  kill -STOP "$xvfb"; sleep "$pause"; kill -CONT "$xvfb"
+  ! ended_within 3000 || fail "ended after the X server was stopped for $pause s (status $status)"
+done
+ok "the X server stopped for 4 s and for 20 s while the window is there: the program runs on"
+kill -STOP "$xvfb"
+ended_within 35000 || fail "still running 35 s after the X server stopped for good"
+[ "$status" -eq 0 ] || fail "exit status $status after the X server stopped for good"
+kill -CONT "$xvfb"
+ok "the X server stopped for good: the program ends within 35 s, status 0"
+kill -STOP "$xvfb"
+start false
+[ "$(grep -c 'does not answer' "$work/err")" -eq 1 ] || fail "not one line on standard error: $(cat "$work/err")"
+kill -CONT "$xvfb"
+runs_on "an X server stopped before start-up"
+ok "an X server stopped before start-up: start-up and the first check go on, one line on standard error"
+stop_display
+
 export DISPLAY=:77
 start false
 runs_on "a display that cannot be opened"

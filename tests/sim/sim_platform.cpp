@@ -359,12 +359,13 @@ std::wstring SimPlatform::WindowTitle(WindowHandle window, int capacity) {
   return std::wstring();
 }
 
-WindowHandle SimPlatform::FindWindowByTitle(const std::wstring& title) {
+WindowSearch SimPlatform::FindWindowByTitle(const std::wstring& title) {
   Record(L"FindWindow " + title);
+  if (windowSystemSilent_) return {WindowSearch::Outcome::NoAnswer, 0};
   for (const TopLevelWindow& w : stack_) {
-    if (UpperCaseText(w.title) == UpperCaseText(title)) return w.handle;
+    if (UpperCaseText(w.title) == UpperCaseText(title)) return WindowSearch::Of(w.handle);
   }
-  return 0;
+  return {};
 }
 
 // --- environment ---------------------------------------------------------------

@@ -120,6 +120,8 @@ class SimPlatform final : public Platform {
   // below the main window; returns its handle.
   WindowHandle OpenWindow(const std::wstring& title, bool belowMain = false);
   void CloseWindow(WindowHandle window);
+  // Lookups by title get no answer (a busy or stopped X server), or answer again.
+  void SilenceWindowSystem(bool silent) { windowSystemSilent_ = silent; }
   // Sets the handle the next opened window gets (to script handles with the top bit).
   void SetNextHandle(WindowHandle handle) { nextHandle_ = handle; }
   // Places the main window at `index` in the stacking order (0 = top).
@@ -245,6 +247,7 @@ class SimPlatform final : public Platform {
   std::map<std::wstring, std::string> files_;  // keyed upper-case
   std::map<std::wstring, bool> folders_;       // keyed upper-case
   std::int32_t shortestListingSeconds_ = 15;
+  bool windowSystemSilent_ = false;
   std::set<std::wstring> localDisks_;  // keyed upper-case
   bool drivesHiddenFromElevated_ = false;
   bool failWrites_ = false;

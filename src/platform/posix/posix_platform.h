@@ -63,6 +63,8 @@ class PosixPlatform final : public Platform {
   // The X server of the visualisation's windows: opened at the first lookup, kept.
   std::unique_ptr<XDisplay> display_;
   bool displayOpened_ = false;
+  bool displayGone_ = false;         // its connection broke: for good
+  bool displaySilenceSaid_ = false;  // it does not answer, and that was said
   EventLoop::SourceId displayWatch_ = 0;
   std::vector<std::wstring> items_;
   TimerTable timers_;

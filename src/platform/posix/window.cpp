@@ -154,23 +154,39 @@ std::wstring PosixPlatform::WindowTitle(WindowHandle, int) {
 }
 
 // A window of the X server that DISPLAY names (the visualisation runs there under
-// Wine); without DISPLAY, or once that server has gone, none.
-WindowHandle PosixPlatform::FindWindowByTitle(const std::wstring& title) {
-  if (!displayOpened_) {
+// Wine); without DISPLAY, or once that server has gone, none. A server that does not
+// answer is said once while it does not: at the first lookup (start-up's, which then
+// arms no watch) or while the watch waits for it.
+WindowSearch PosixPlatform::FindWindowByTitle(const std::wstring& title) {
+  const bool first = !displayOpened_;
+  if (first) {
     displayOpened_ = true;
     std::string problem;
     display_ = XDisplay::Open(problem);
     if (!problem.empty()) SayOnStandardError(problem);
-    // Watched, so a server that goes away is seen at once, not at a lookup.
-    if (display_) {
-      displayWatch_ = loop_.Watch(display_->Descriptor(), [this] {
+  }
+  if (!display_) return {};
+  const WindowSearch found = display_->FindTopLevel(title);
+  // Watched once connected, so a server that goes away is seen at once, not at a lookup.
+  if (displayWatch_ == 0 && !displayGone_) {
+    const int descriptor = display_->Descriptor();
+    if (descriptor >= 0) {
+      displayWatch_ = loop_.Watch(descriptor, [this] {
         if (display_->Serve()) return;
         loop_.Unwatch(displayWatch_);
         displayWatch_ = 0;
+        displayGone_ = true;
       });
     }
   }
-  return display_ ? display_->FindTopLevel(title) : 0;
+  const bool silent = found.outcome == WindowSearch::Outcome::NoAnswer;
+  if (silent && !displaySilenceSaid_) {
+    SayOnStandardError("the display " + display_->Name() + " (DISPLAY) does not answer: " +
+                       (first ? "the visualisation's window is not watched"
+                              : "the watch asks again at its next look"));
+  }
+  displaySilenceSaid_ = silent;
+  return found;
 }
 
 void PosixPlatform::EndProcess() {

@@ -247,8 +247,8 @@ std::wstring Win32Platform::WindowTitle(WindowHandle window, int capacity) {
   return Widen(std::string(buffer.data(), static_cast<std::size_t>(std::min(count, capacity - 1))));
 }
 
-WindowHandle Win32Platform::FindWindowByTitle(const std::wstring& title) {
-  return HandleOf(::FindWindowA(nullptr, Narrow(title).c_str()));
+WindowSearch Win32Platform::FindWindowByTitle(const std::wstring& title) {
+  return WindowSearch::Of(HandleOf(::FindWindowA(nullptr, Narrow(title).c_str())));
 }
 
 void Win32Platform::EndProcess() {

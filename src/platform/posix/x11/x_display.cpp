@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -19,8 +22,7 @@ namespace vt::posix {
 
 namespace {
 
-// A lookup that the server has not answered by then has failed, as a lookup on a
-// server that went away.
+// A lookup that the server has not answered by then has no answer.
 constexpr std::int64_t LookupBudgetMs = 1500;
 // A title is read up to this many 32-bit units (4 KiB): a longer one is no watched title.
 constexpr std::uint32_t TitleUnits = 1024;
@@ -49,9 +51,26 @@ std::wstring DecodeTitle(const std::string& bytes, TitleEncoding encoding) {
   return text;
 }
 
+// xcb_connect waits for the server's answer to its setup for as long as it takes: it is
+// made on a thread of its own, which a server that never answers holds for ever.
+struct Connecting {
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;
+  xcb_connection_t* x = nullptr;
+  int screen = 0;
+};
+
 }  // namespace
 
 struct XDisplay::Connection {
+  std::string name;  // as DISPLAY says it
+  std::shared_ptr<Connecting> connecting;
+  bool unusable = false;  // it has no such screen
+  bool set = false;       // the atoms are known
+  // The requests of the last batch that were not answered by its deadline: no batch is
+  // written before they are.
+  std::vector<unsigned int> unanswered;
   xcb_connection_t* x = nullptr;
   xcb_window_t root = 0;
   xcb_atom_t clientList = XCB_ATOM_NONE;
@@ -65,10 +84,46 @@ struct XDisplay::Connection {
   ~Connection() {
     if (x != nullptr) xcb_disconnect(x);
   }
-  bool Broken() const { return xcb_connection_has_error(x) != 0; }
+  bool Broken() const { return unusable || (x != nullptr && xcb_connection_has_error(x) != 0); }
+
+  // The connection once it is made (waiting for it until the deadline): false while it
+  // is not, or where the display cannot be opened (then Broken()).
+  bool Connected() {
+    if (x != nullptr) return true;
+    std::unique_lock<std::mutex> lock(connecting->mutex);
+    const std::int64_t left = deadline - MonotonicMs();
+    connecting->done.wait_for(lock, std::chrono::milliseconds(std::max<std::int64_t>(left, 0)),
+                              [this] { return connecting->finished; });
+    if (!connecting->finished) return false;
+    x = connecting->x;
+    connecting->x = nullptr;
+    if (Broken()) return false;
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(x));
+    for (int i = 0; i < connecting->screen && screens.rem > 0; ++i) xcb_screen_next(&screens);
+    if (screens.rem == 0) {
+      unusable = true;
+      return false;
+    }
+    root = screens.data->root;
+    return true;
+  }
+
+  // Whether the requests of the last unanswered batch have all been answered now.
+  bool Answered() {
+    while (!unanswered.empty()) {
+      void* reply = nullptr;
+      xcb_generic_error_t* error = nullptr;
+      if (xcb_poll_for_reply(x, unanswered.front(), &reply, &error) == 0) return false;
+      std::free(reply);
+      std::free(error);
+      unanswered.erase(unanswered.begin());
+    }
+    return true;
+  }
 
   // The replies of requests sent together, each waited for until the deadline; those
-  // that do not come are null, and the lookup has failed.
+  // that do not come are null, and the lookup has failed. A batch is written whole into
+  // the socket's buffer: at most one is outstanding at a time, far less than it holds.
   std::vector<ReplyPtr<void>> Await(const std::vector<unsigned int>& sequences) {
     xcb_flush(x);
     std::vector<ReplyPtr<void>> replies;
@@ -92,10 +147,34 @@ struct XDisplay::Connection {
         }
         if (Broken()) failed = true;
       }
-      if (failed && reply == nullptr) xcb_discard_reply(x, sequence);
+      if (failed && reply == nullptr) unanswered.push_back(sequence);
       replies.emplace_back(reply);
     }
     return replies;
+  }
+
+  // The atoms of the properties a lookup reads, asked for once.
+  bool SetUp() {
+    if (set) return true;
+    const char* names[] = {"_NET_CLIENT_LIST", "_NET_WM_NAME", "UTF8_STRING", "COMPOUND_TEXT",
+                           "WM_STATE"};
+    std::vector<unsigned int> sequences;
+    for (const char* atom : names) {
+      sequences.push_back(
+          xcb_intern_atom(x, 0, static_cast<std::uint16_t>(std::strlen(atom)), atom).sequence);
+    }
+    const auto atoms = Await(sequences);
+    if (failed) return false;
+    const auto atom = [&atoms, this](std::size_t i) {
+      return Atom(static_cast<const xcb_intern_atom_reply_t*>(atoms[i].get()));
+    };
+    clientList = atom(0);
+    netName = atom(1);
+    utf8 = atom(2);
+    compoundText = atom(3);
+    wmState = atom(4);
+    set = true;
+    return true;
   }
 
   xcb_atom_t Atom(const xcb_intern_atom_reply_t* reply) const {
@@ -140,48 +219,34 @@ std::unique_ptr<XDisplay> XDisplay::Open(std::string& problem) {
   const char* name = std::getenv("DISPLAY");
   if (name == nullptr || *name == '\0') return nullptr;
   auto connection = std::make_unique<Connection>();
-  int screenNumber = 0;
-  connection->x = xcb_connect(nullptr, &screenNumber);
-  if (connection->Broken()) {
+  connection->name = name;
+  connection->connecting = std::make_shared<Connecting>();
+  std::thread([connecting = connection->connecting] {
+    int screen = 0;
+    xcb_connection_t* x = xcb_connect(nullptr, &screen);
+    const std::lock_guard<std::mutex> lock(connecting->mutex);
+    connecting->x = x;
+    connecting->screen = screen;
+    connecting->finished = true;
+    connecting->done.notify_all();
+  }).detach();
+  // A display that cannot be opened says so at once; one that does not answer yet may.
+  connection->deadline = MonotonicMs() + LookupBudgetMs;
+  if (!connection->Connected() && connection->Broken()) {
     problem = std::string("the display ") + name +
               " (DISPLAY) cannot be opened: the visualisation's window is not watched";
     return nullptr;
   }
-  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection->x));
-  for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
-  if (screens.rem == 0) {
-    problem = std::string("the display ") + name + " (DISPLAY) has no screen " +
-              std::to_string(screenNumber);
-    return nullptr;
-  }
-  connection->root = screens.data->root;
-  const char* names[] = {"_NET_CLIENT_LIST", "_NET_WM_NAME", "UTF8_STRING", "COMPOUND_TEXT",
-                         "WM_STATE"};
-  std::vector<unsigned int> sequences;
-  for (const char* atom : names) {
-    sequences.push_back(
-        xcb_intern_atom(connection->x, 0, static_cast<std::uint16_t>(std::strlen(atom)), atom)
-            .sequence);
-  }
-  connection->deadline = MonotonicMs() + LookupBudgetMs;
-  const auto atoms = connection->Await(sequences);
-  if (connection->failed) {
-    problem = std::string("the display ") + name + " (DISPLAY) does not answer";
-    return nullptr;
-  }
-  const auto atom = [&atoms, &connection](std::size_t i) {
-    return connection->Atom(static_cast<const xcb_intern_atom_reply_t*>(atoms[i].get()));
-  };
-  connection->clientList = atom(0);
-  connection->netName = atom(1);
-  connection->utf8 = atom(2);
-  connection->compoundText = atom(3);
-  connection->wmState = atom(4);
   return std::unique_ptr<XDisplay>(new XDisplay(std::move(connection)));
 }
 
-int XDisplay::Descriptor() const {
-  return xcb_get_file_descriptor(connection_->x);
+const std::string& XDisplay::Name() const {
+  return connection_->name;
+}
+
+int XDisplay::Descriptor() {
+  connection_->deadline = 0;  // only looks
+  return connection_->Connected() ? xcb_get_file_descriptor(connection_->x) : -1;
 }
 
 bool XDisplay::Serve() {
@@ -190,11 +255,15 @@ bool XDisplay::Serve() {
   return !connection_->Broken();
 }
 
-std::uint32_t XDisplay::FindTopLevel(const std::wstring& title) {
+WindowSearch XDisplay::FindTopLevel(const std::wstring& title) {
+  constexpr WindowSearch None{};
+  constexpr WindowSearch NoAnswer{WindowSearch::Outcome::NoAnswer, 0};
   Connection& c = *connection_;
-  if (c.Broken()) return 0;
   c.failed = false;
   c.deadline = MonotonicMs() + LookupBudgetMs;
+  if (!c.Connected()) return c.Broken() ? None : NoAnswer;
+  if (c.Broken()) return None;
+  if (!c.Answered() || !c.SetUp()) return c.Broken() ? None : NoAnswer;
   const std::wstring wanted = UpperCaseText(title);
   static const std::wstring desktopSuffix = UpperCaseText(DecodeUtf8(WineDesktopSuffix));
   const auto children = [](const void* reply) {
@@ -211,7 +280,7 @@ std::uint32_t XDisplay::FindTopLevel(const std::wstring& title) {
       {xcb_query_tree(c.x, c.root).sequence,
        xcb_get_property(c.x, 0, c.root, c.clientList, XCB_ATOM_WINDOW, 0, MostWindows).sequence,
        xcb_get_window_attributes(c.x, c.root).sequence});
-  if (c.failed) return 0;
+  if (c.failed) return c.Broken() ? None : NoAnswer;
   const auto* clients = static_cast<const xcb_get_property_reply_t*>(replies[1].get());
   const bool clientList =
       clients != nullptr && clients->type == XCB_ATOM_WINDOW && clients->format == 32;
@@ -270,7 +339,7 @@ std::uint32_t XDisplay::FindTopLevel(const std::wstring& title) {
     }
     for (const Look& look : under) sequences.push_back(xcb_query_tree(c.x, look.window).sequence);
     replies = c.Await(sequences);
-    if (c.failed) return 0;
+    if (c.failed) return c.Broken() ? None : NoAnswer;
     std::vector<Look> nextTitles;
     std::vector<Look> nextUnder;
     std::size_t at = 0;
@@ -300,7 +369,7 @@ std::uint32_t XDisplay::FindTopLevel(const std::wstring& title) {
       // Letter case changes no title's length: most titles are told apart by it alone.
       if (found.size() != wanted.size() && found.size() <= desktopSuffix.size()) continue;
       found = UpperCaseText(found);
-      if (found == wanted) return look.window;
+      if (found == wanted) return WindowSearch::Of(look.window);
       if (found.size() > desktopSuffix.size() &&
           found.compare(found.size() - desktopSuffix.size(), desktopSuffix.size(), desktopSuffix) ==
               0)
@@ -314,7 +383,7 @@ std::uint32_t XDisplay::FindTopLevel(const std::wstring& title) {
     titles.swap(nextTitles);
     under.swap(nextUnder);
   }
-  return 0;
+  return None;
 }
 
 }  // namespace vt::posix
