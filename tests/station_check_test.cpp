@@ -114,6 +114,25 @@ const std::vector<Case> Cases = {
      {"C:4: warning: [Tavisto] WatchSharesSeconds=5 is shorter than a listing of a drive can tell "
       "more (Windows' SMB client keeps a folder's listing up to 10 s): the program uses a look "
       "every 15 s"}},
+    {"numbers of 12 and 40 digits, the first ones zeros, are the numbers the program reads",
+     CleanProject,
+     "[Machine1]\r\nReference1=\\\\srv\\docu\\m1\r\n[NetAddress]\r\nNetAddress1=\\\\srv\\docu\r\n"
+     "NetDrive1=K\r\nUpdateInterval=000000000001\r\n[Tavisto]\r\n"
+     "RetryAfterFaultSeconds=0000000000000000000000000000000000000010\r\n",
+     {}},
+    {"a misspelt section of Program.ini is named with the one meant",
+     "[Projekt]\r\nNumberOfMachines=1\r\n",
+     "[NetAddress]\r\nUpdateInterval=10\r\n",
+     {"P: note: [Project] NumberOfMachines is missing: no machine's references are read",
+      "P:1: warning: [Projekt] is not read: did you mean [Project]?"}},
+    {"misspelt sections of the customer file: named with the one meant, their keys read by no "
+     "one; a section near none as before",
+     CleanProject,
+     "[Machine1]\r\nReference1=\\\\srv\\docu\\m1\r\n[NetAdress]\r\nNetAddress1=\\\\srv\\docu\r\n"
+     "NetDrive1=K\r\n[Tavsito]\r\nRetryAfterFaultSeconds=abc\r\n[Colours]\r\nBack=grey\r\n",
+     {"C:2: warning: [Machine1] Reference1=\\\\srv\\docu\\m1 lies on no configured share",
+      "C:3: warning: [NetAdress] is not read: did you mean [NetAddress]?",
+      "C:6: warning: [Tavsito] is not read: did you mean [Tavisto]?"}},
     {"true/false keys that are neither",
      "[Project]\r\nNumberOfMachines=0\r\nVWStudio=1\r\n",
      "[Tavisto]\r\nCheckOnNetworkChange=yes\r\nEventLog=on\r\n",

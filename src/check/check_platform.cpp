@@ -62,13 +62,23 @@ void CheckPlatform::Override(const std::wstring& section, const std::wstring& ke
   overrides_[NameKey(section, key)] = value;
 }
 
+namespace {
+
+// Adds `name` to `asked` once, in any letter case.
+void Ask(CheckPlatform::KeysAsked& asked, const std::wstring& name) {
+  std::wstring upper = UpperCaseText(name);
+  if (!asked.lookup.insert(upper).second) return;
+  asked.names.push_back(name);
+  asked.upper.push_back(std::move(upper));
+}
+
+}  // namespace
+
 void CheckPlatform::Record(const std::wstring& file, const std::wstring& section,
                            const std::wstring& key) {
-  KeysAsked& asked = asked_[UpperCaseText(file)][UpperCaseText(section)];
-  std::wstring upper = UpperCaseText(key);
-  if (!asked.lookup.insert(upper).second) return;
-  asked.names.push_back(key);
-  asked.upper.push_back(std::move(upper));
+  const std::wstring upperFile = UpperCaseText(file);
+  Ask(asked_[upperFile][UpperCaseText(section)], key);
+  Ask(sectionsAsked_[upperFile], section);
 }
 
 const CheckPlatform::KeysAsked* CheckPlatform::KeysRead(const StationFile& file,
@@ -77,6 +87,11 @@ const CheckPlatform::KeysAsked* CheckPlatform::KeysRead(const StationFile& file,
   if (inFile == asked_.end()) return nullptr;
   const auto inSection = inFile->second.find(UpperCaseText(section));
   return inSection != inFile->second.end() ? &inSection->second : nullptr;
+}
+
+const CheckPlatform::KeysAsked* CheckPlatform::SectionsRead(const StationFile& file) const {
+  const auto found = sectionsAsked_.find(UpperCaseText(file.path));
+  return found != sectionsAsked_.end() ? &found->second : nullptr;
 }
 
 std::wstring CheckPlatform::ProfileString(const std::wstring& section, const std::wstring& key,

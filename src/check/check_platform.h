@@ -66,6 +66,8 @@ class CheckPlatform final : public Platform {
   };
   // Null where it asked for none in `section` of `file`.
   const KeysAsked* KeysRead(const StationFile& file, const std::wstring& section) const;
+  // The sections of `file` it asked for a key in, as KeysAsked lists keys; null: none.
+  const KeysAsked* SectionsRead(const StationFile& file) const;
 
 #include "platform/platform_overrides.h"
 
@@ -78,6 +80,7 @@ class CheckPlatform final : public Platform {
   void Record(const std::wstring& file, const std::wstring& section, const std::wstring& key);
   // By upper-case file path, then upper-case section name.
   std::map<std::wstring, std::map<std::wstring, KeysAsked>> asked_;
+  std::map<std::wstring, KeysAsked> sectionsAsked_;  // by upper-case file path
 };
 
 }  // namespace vt

@@ -44,9 +44,10 @@ std::size_t EditDistance(const std::wstring& a, const std::wstring& b) {
   return row[b.size()];
 }
 
-// The read key a written one most likely meant, as compilers find a misspelt name: the
-// nearest by edit distance up to a third of the longer name, or one that the written
-// name shortens or extends (RetryAfterFault, RetryAfterFaultSecs); empty when none.
+// The read key (or section) a written one most likely meant, as compilers find a
+// misspelt name: the nearest by edit distance up to a third of the longer name, or one
+// that the written name shortens or extends (RetryAfterFault, RetryAfterFaultSecs);
+// empty when none.
 std::wstring Nearest(const CheckPlatform::KeysAsked& read, const std::wstring& upper) {
   std::size_t nearest = read.names.size();
   std::size_t best = SIZE_MAX;
@@ -105,6 +106,7 @@ void FindInFile(CheckedStation& station, const StationFile* file) {
   std::map<std::wstring, std::size_t> firstSection;   // upper-case name: its line
   std::map<std::wstring, std::size_t> firstKey;       // in the section being read
   const CheckPlatform::KeysAsked* reading = nullptr;  // null: a section nobody reads
+  const CheckPlatform::KeysAsked* sections = station.platform.SectionsRead(*file);
   std::wstring section;
   for (const ProfileDocument::Entry& entry : file->document.Entries()) {
     if (!entry.key) {
@@ -130,6 +132,13 @@ void FindInFile(CheckedStation& station, const StationFile* file) {
                 (machine > MaxMachines ? L"at most " + std::to_wstring(MaxMachines) + L" machines"
                                        : L"machines 1 to NumberOfMachines (" +
                                              std::to_wstring(station.MachinesRead()) + L")"));
+      } else if (reading == nullptr && sections != nullptr) {
+        // A section the program reads, misspelt: its keys are read by no one either, and
+        // get no line of their own beyond this one.
+        const std::wstring meant = Nearest(*sections, UpperCaseText(section));
+        if (!meant.empty())
+          station.Add(file, entry.line, Severity::Warning,
+                      Concat({L"[", section, L"] is not read: did you mean [", meant, L"]?"}));
       }
       continue;
     }

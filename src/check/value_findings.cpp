@@ -54,8 +54,16 @@ void CheckNumber(ValueCheck& check, const KeyAt& at, bool fine, const std::wstri
   check.Warn(at, *written, what);
 }
 
+// The whole number plain digits say, as the program reads them however many there are:
+// leading zeros say nothing, and a number past what any key takes reads as the largest;
+// -1 for anything but digits.
 std::int64_t PlainValue(const std::wstring& text) {
-  return IsPlainNumber(text) && text.size() < 12 ? std::stoll(text) : -1;
+  if (!IsPlainNumber(text)) return -1;
+  const std::size_t first = text.find_first_not_of(L'0');
+  if (first == std::wstring::npos) return 0;
+  constexpr std::size_t MostDigits = 18;  // fits std::int64_t
+  if (text.size() - first > MostDigits) return INT64_MAX;
+  return std::stoll(text.substr(first));
 }
 
 void CheckTrueFalse(ValueCheck& check, const KeyAt& at) {
