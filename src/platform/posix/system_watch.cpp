@@ -17,7 +17,6 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/posix/posix_platform.h"
 #include "platform/posix/system/proc_file.h"
 #include "platform/posix/system/system_error.h"
 
@@ -171,10 +170,6 @@ void SystemWatch::OnClockReady() {
   if (n < 0 && errno == ECANCELED && suspendedNs_ - before > ResumeThresholdNs) {
     tell_(SystemEvent::Resumed);
   }
-}
-
-SystemResult PosixPlatform::WatchNetworkAndPower() {
-  return watch_.Start(loop_, [this](SystemEvent event) { events_->OnSystemEvent(event); });
 }
 
 }  // namespace vt::posix
