@@ -5,7 +5,7 @@
 #include "app/main_window.h"
 #include "bench/station_folder.h"
 #include "config/configuration.h"
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
 #include "shares/check_cycle.h"
 
 namespace {

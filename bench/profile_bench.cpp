@@ -12,7 +12,7 @@
 
 #include "bench/profile_sequences.h"
 #include "bench/station_folder.h"
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
 
 namespace {
 

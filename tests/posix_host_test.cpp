@@ -16,10 +16,10 @@
 #include <iterator>
 #include <thread>
 
-#include "platform/posix/paths.h"
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
 #include "platform/posix/smb/smb_connect.h"
 #include "platform/posix/smb/smb_probe.h"
+#include "platform/posix/station/paths.h"
 #include "platform/posix/system/event_loop.h"
 #include "platform/posix/system/runtime_folder.h"
 #include "portable/utf8.h"

@@ -18,8 +18,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/posix/atomic_file.h"
-#include "platform/posix/profile_store.h"
+#include "platform/posix/profile/atomic_file.h"
+#include "platform/posix/profile/profile_store.h"
 #include "platform/posix/system/file_calls.h"
 
 namespace vt::posix {

@@ -1,8 +1,8 @@
-#include "platform/posix/profile_store.h"
+#include "platform/posix/profile/profile_store.h"
 
 #include <cerrno>
 
-#include "platform/posix/paths.h"
+#include "platform/posix/station/paths.h"
 #include "platform/posix/system/file_calls.h"
 #include "platform/posix/system/system_error.h"
 

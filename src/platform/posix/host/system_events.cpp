@@ -1,4 +1,4 @@
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
 
 namespace vt::posix {
 

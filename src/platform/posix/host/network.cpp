@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/posix/paths.h"
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
 #include "platform/posix/smb/smb_connect.h"
 #include "platform/posix/smb/smb_file_system.h"
 #include "platform/posix/smb/smb_probe.h"
+#include "platform/posix/station/paths.h"
 #include "platform/posix/system/monotonic_clock.h"
 #include "platform/posix/system/system_error.h"
 #include "portable/case_fold.h"

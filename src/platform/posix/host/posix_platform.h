@@ -10,12 +10,12 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "platform/posix/log_output.h"
-#include "platform/posix/profile_store.h"
-#include "platform/posix/share_calls.h"
+#include "platform/posix/host/log_output.h"
+#include "platform/posix/profile/profile_store.h"
 #include "platform/posix/smb/smb_file_system.h"
+#include "platform/posix/station/share_calls.h"
 #include "platform/posix/system/event_loop.h"
-#include "platform/posix/system_watch.h"
+#include "platform/posix/system/system_watch.h"
 #include "platform/posix/x11/x_display.h"
 #include "platform/timer_table.h"
 

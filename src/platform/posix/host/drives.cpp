@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/posix/paths.h"
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
+#include "platform/posix/station/paths.h"
 
 namespace vt::posix {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/log_output.h"
+#include "platform/posix/host/log_output.h"
 
 #include <limits.h>
 #include <poll.h>

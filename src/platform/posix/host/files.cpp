@@ -5,8 +5,8 @@
 
 #include <cerrno>
 
-#include "platform/posix/atomic_file.h"
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
+#include "platform/posix/profile/atomic_file.h"
 #include "platform/posix/system/descriptor.h"
 #include "platform/posix/system/file_calls.h"
 #include "platform/posix/system/system_error.h"

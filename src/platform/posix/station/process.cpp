@@ -1,4 +1,4 @@
-#include "platform/posix/process.h"
+#include "platform/posix/station/process.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
 #include "platform/posix/system/system_error.h"
 
 namespace vt::posix {

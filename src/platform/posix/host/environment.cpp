@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
 #include "portable/codepage.h"
 
 namespace vt::posix {

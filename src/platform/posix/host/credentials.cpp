@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/posix/file_reading.h"
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
+#include "platform/posix/profile/file_reading.h"
 #include "platform/posix/system/system_error.h"
 #include "portable/secret_text.h"
 #include "portable/utf8.h"

@@ -1,4 +1,4 @@
-#include "platform/posix/system_watch.h"
+#include "platform/posix/system/system_watch.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

@@ -1,7 +1,7 @@
 // The profile calls of the POSIX host, on its own profile service (profile_store.h).
 #include <cerrno>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/host/posix_platform.h"
 #include "platform/posix/system/system_error.h"
 #include "portable/profile_text.h"
 

@@ -1,11 +1,11 @@
-#include "platform/posix/file_reading.h"
+#include "platform/posix/profile/file_reading.h"
 
 #include <fcntl.h>
 
 #include <chrono>
 #include <thread>
 
-#include "platform/posix/atomic_file.h"
+#include "platform/posix/profile/atomic_file.h"
 #include "platform/posix/system/descriptor.h"
 #include "platform/posix/system/file_calls.h"
 

@@ -1,4 +1,4 @@
-#include "platform/posix/share_calls.h"
+#include "platform/posix/station/share_calls.h"
 
 #include <fcntl.h>
 #include <pthread.h>

@@ -1,8 +1,8 @@
-#include "platform/posix/temporary_files.h"
+#include "platform/posix/profile/temporary_files.h"
 
 #include <ctime>
 
-#include "platform/posix/paths.h"
+#include "platform/posix/station/paths.h"
 #include "platform/posix/system/file_calls.h"
 
 namespace vt::posix {

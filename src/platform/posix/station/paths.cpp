@@ -1,4 +1,4 @@
-#include "platform/posix/paths.h"
+#include "platform/posix/station/paths.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

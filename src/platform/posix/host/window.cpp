@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <ctime>
 
-#include "platform/posix/log_output.h"
-#include "platform/posix/paths.h"
-#include "platform/posix/posix_platform.h"
-#include "platform/posix/process.h"
+#include "platform/posix/host/log_output.h"
+#include "platform/posix/host/posix_platform.h"
+#include "platform/posix/station/paths.h"
+#include "platform/posix/station/process.h"
 #include "platform/posix/system/monotonic_clock.h"
 #include "platform/posix/system/system_error.h"
 #include "platform/window_frame.h"

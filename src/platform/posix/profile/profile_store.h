@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/atomic_file.h"
-#include "platform/posix/file_reading.h"
+#include "platform/posix/profile/atomic_file.h"
+#include "platform/posix/profile/file_reading.h"
 #include "portable/profile_text.h"
 
 namespace vt::posix {

@@ -1,15 +1,15 @@
-#include "platform/posix/atomic_file.h"
+#include "platform/posix/profile/atomic_file.h"
 
 #include <fcntl.h>
 
 #include <chrono>
 #include <thread>
 
-#include "platform/posix/paths.h"
+#include "platform/posix/profile/temporary_files.h"
+#include "platform/posix/station/paths.h"
 #include "platform/posix/system/descriptor.h"
 #include "platform/posix/system/file_calls.h"
 #include "platform/posix/system/system_error.h"
-#include "platform/posix/temporary_files.h"
 
 namespace vt::posix {
 
