@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -133,6 +136,13 @@ std::size_t Entries(const char* folder) {
 // and the caller has given up: the share, and its library context, end on the worker
 // after that call, and the worker answers the next call at once.
 TEST(ServedShares, AShareDroppedWhileACallOfItsIsHeldUpEndsAfterItOnTheWorker) {
+  // The helpers' HOME, with the settings a share's context reads.
+  char home[] = "/tmp/vodu-smb-home-XXXXXX";
+  ASSERT_NE(::mkdtemp(home), nullptr);
+  ASSERT_EQ(::mkdir((std::string(home) + "/.smb").c_str(), 0700), 0);
+  std::ofstream(std::string(home) + "/" + SignedSettingsFile)
+      << "[global]\nname resolve order = host\ndisable netbios = yes\n";
+  ::setenv("HOME", home, 1);
   ServedShares shares;
   SmbRequest request{SmbRequest::Kind::Serve, "fileserver", "docu", "", "station", "pass", 3000};
   const auto makeContext = [](const std::shared_ptr<ServedShare>& share) {
@@ -189,6 +199,7 @@ TEST(ServedShares, AShareDroppedWhileACallOfItsIsHeldUpEndsAfterItOnTheWorker) {
   EXPECT_EQ(Entries("/proc/self/task"), threads);
   EXPECT_EQ(Entries("/proc/self/fd"), descriptors);
   EXPECT_TRUE(watched.expired()) << "the dropped share is left";
+  EXPECT_EQ(std::system(("rm -rf '" + std::string(home) + "'").c_str()), 0);
 }
 
 TEST(SmbClient, UrlsEscapeEveryByteTheLibraryReadsAsSyntax) {

@@ -66,8 +66,7 @@ std::int64_t TimeoutOf(const ServedShare& share) {
 using ShareWork = std::function<int(SMBCCTX*)>;
 
 // Runs `work` on the share's context, in its turn on the worker, within the share's
-// timeout: -errno.
-// `undo` as SmbWorker::Run has it.
+// timeout (`undo` as SmbWorker::Run has it): -errno.
 int OnShare(const std::shared_ptr<ServedShare>& share, ShareWork work, ShareWork undo = {}) {
   const auto onContext = [share](ShareWork call) -> SmbWorker::Work {
     if (!call) return {};
