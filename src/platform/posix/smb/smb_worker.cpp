@@ -67,13 +67,16 @@ struct SmbWorker::State {
         job->stage = Job::Stage::Done;
         job->answer = answer;
       }
+      const bool undo = run && abandoned && answer == 0 && job->undo;
+      // Counted as finished before its caller is woken, so that the caller sees it so.
+      if (!undo) --state->busy;
       state->progressMs = MonotonicMs();
       state->progress.notify_all();
       lock.unlock();
-      if (run && abandoned && answer == 0 && job->undo) job->undo();
+      if (undo) job->undo();
       job.reset();
       lock.lock();
-      --state->busy;
+      if (undo) --state->busy;
     }
   }
 };
