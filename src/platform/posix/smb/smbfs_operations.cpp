@@ -165,10 +165,18 @@ int Reopen(SMBCCTX* context, OpenFile& open) {
   return 0;
 }
 
+// What a call may give when its connection is lost: besides the errors of a lost
+// connection, EINVAL, the library's answer for a status it has no errno for, which a
+// read and a look at a path have given in the moment their server restarted. Where
+// the connection was sound, the call made once more gives its own answer.
+bool ConnectionMayBeLost(int error) {
+  return ConnectionLost(error) || error == EINVAL;
+}
+
 // Runs `call` (0 or an errno) on an open file, within the share's timeout. A file
 // whose handle on the server was closed (see CloseClosedFiles) is opened again first.
-// Where the connection was lost since the file was opened (its server restarted), the
-// file is opened again and, with `again`, the call is made once more.
+// Where the connection may have been lost since the file was opened (its server
+// restarted), the file is opened again and, with `again`, the call is made once more.
 template <typename Call>
 int OnFile(const fuse_file_info* info, Call call, bool again = true) {
   const FileRef file = FileOf(info);
@@ -178,7 +186,7 @@ int OnFile(const fuse_file_info* info, Call call, bool again = true) {
       return reopened != 0 ? reopened : call(context, *file);
     }
     const int error = call(context, *file);
-    if (!ConnectionLost(error)) return error;
+    if (!ConnectionMayBeLost(error)) return error;
     const int reopened = Reopen(context, *file);
     if (reopened != 0 || !again) return reopened != 0 ? reopened : error;
     return call(context, *file);
@@ -224,10 +232,16 @@ int GetAttributes(const char* path, struct stat* info, fuse_file_info* fileInfo)
   auto found = std::make_shared<struct stat>();
   const int error = OnShare(place.share, [place, found](SMBCCTX* context) {
     const std::int64_t taken = MonotonicMs();
-    errno = 0;
-    const int said = smbc_getFunctionStat(context)(context, place.Url().c_str(), found.get()) == 0
-                         ? 0
-                         : SmbError();
+    // A look that changes nothing is made once more where its answer may be that of a
+    // connection the server dropped: the library connects again at the next call.
+    int said = 0;
+    for (int tries = 0; tries < 2; ++tries) {
+      errno = 0;
+      said = smbc_getFunctionStat(context)(context, place.Url().c_str(), found.get()) == 0
+                 ? 0
+                 : SmbError();
+      if (!ConnectionMayBeLost(said)) break;
+    }
     if (said == 0 || said == ENOENT)
       place.share->Recent().KeepFile(place.inner, said == 0 ? found.get() : nullptr, taken);
     return said;
