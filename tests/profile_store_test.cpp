@@ -131,7 +131,7 @@ class ProfileStoreTest : public ::testing::Test {
   }
   SystemResult WriteAndCommit(ProfileStore& store, const std::wstring& key,
                               const std::wstring& value, const std::string& name = "status.ini") {
-    const SystemResult written = store.Write(Path(name), L"S", key, value);
+    SystemResult written = store.Write(Path(name), L"S", key, value);
     if (!written.Succeeded()) return written;
     return store.Commit();
   }

@@ -369,7 +369,7 @@ int RunCommand(SimPlatform& host, std::vector<std::wstring>& said, const std::st
 }
 
 TEST(CheckCommand, ACustomerFileThatIsNoStationsGivesAWarningEachWay) {
-  std::string random(200 * 1024, '\0');
+  std::string random(std::size_t{200} * 1024, '\0');
   std::mt19937 bytes(41);
   for (char& byte : random) byte = static_cast<char>(bytes() & 0xFF);
   const struct {
