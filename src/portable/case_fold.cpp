@@ -53,4 +53,11 @@ std::wstring UpperCaseText(const std::wstring& text) {
   return upper;
 }
 
+std::string LowerCaseAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
 }  // namespace vt

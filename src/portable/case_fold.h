@@ -9,4 +9,8 @@ namespace vt {
 
 std::wstring UpperCaseText(const std::wstring& text);
 
+// Lower-casing of the ASCII letters alone (other bytes, UTF-8 among them, stay), as
+// the SMB helpers match server, share and path names.
+std::string LowerCaseAscii(std::string text);
+
 }  // namespace vt

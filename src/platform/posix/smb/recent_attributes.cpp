@@ -3,7 +3,8 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <cctype>
+
+#include "portable/case_fold.h"
 
 namespace vt::posix {
 
@@ -11,12 +12,6 @@ namespace {
 
 // At most this many kept of each kind: a program walking a tree needs no more.
 constexpr std::size_t MostKept = 256;
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 // "/a/b" lies in "/a" and is named "b".
 std::string FolderOf(const std::string& path) {
@@ -33,12 +28,12 @@ bool IsFresh(std::int64_t takenMs, std::int64_t nowMs) {
 RecentAttributes::Known RecentAttributes::Find(const std::string& path, std::int64_t nowMs,
                                                struct stat& info) const {
   const std::lock_guard<std::mutex> lock(mutex_);
-  const auto file = files_.find(Lower(path));
+  const auto file = files_.find(LowerCaseAscii(path));
   if (file != files_.end() && IsFresh(file->second.takenMs, nowMs)) {
     if (file->second.found) info = file->second.info;
     return file->second.found ? Known::Found : Known::Missing;
   }
-  const auto folder = listings_.find(Lower(FolderOf(path)));
+  const auto folder = listings_.find(LowerCaseAscii(FolderOf(path)));
   if (folder == listings_.end() || !IsFresh(folder->second.takenMs, nowMs)) return Known::Nothing;
   const std::string name = path.substr(path.rfind('/') + 1);
   for (const FolderEntry& entry : *folder->second.listing) {
@@ -54,7 +49,7 @@ RecentAttributes::Known RecentAttributes::Find(const std::string& path, std::int
 std::shared_ptr<const FolderListing> RecentAttributes::Listing(const std::string& folder,
                                                                std::int64_t nowMs) const {
   const std::lock_guard<std::mutex> lock(mutex_);
-  const auto found = listings_.find(Lower(folder));
+  const auto found = listings_.find(LowerCaseAscii(folder));
   if (found == listings_.end() || !IsFresh(found->second.takenMs, nowMs)) return nullptr;
   return found->second.listing;
 }
@@ -71,7 +66,7 @@ void RecentAttributes::KeepListing(const std::string& folder, FolderListing list
   const std::lock_guard<std::mutex> lock(mutex_);
   Forget(takenMs);
   if (listings_.size() >= MostKept) return;
-  Kept& kept = listings_[Lower(folder)];
+  Kept& kept = listings_[LowerCaseAscii(folder)];
   kept.takenMs = takenMs;
   kept.listing = std::make_shared<const FolderListing>(std::move(listing));
 }
@@ -81,7 +76,7 @@ void RecentAttributes::KeepFile(const std::string& path, const struct stat* info
   const std::lock_guard<std::mutex> lock(mutex_);
   Forget(takenMs);
   if (files_.size() >= MostKept) return;
-  Kept& kept = files_[Lower(path)];
+  Kept& kept = files_[LowerCaseAscii(path)];
   kept.takenMs = takenMs;
   kept.found = info != nullptr;
   if (info != nullptr) kept.info = *info;
@@ -102,7 +97,7 @@ void RecentAttributes::KeepStatus(const struct statvfs& status, std::int64_t tak
 }
 
 void RecentAttributes::ForgetBelow(const std::string& path) {
-  const std::string below = Lower(path) + "/";
+  const std::string below = LowerCaseAscii(path) + "/";
   for (auto* kept : {&listings_, &files_}) {
     for (auto at = kept->begin(); at != kept->end();)
       at = at->first.compare(0, below.size(), below) == 0 ? kept->erase(at) : std::next(at);
@@ -112,13 +107,13 @@ void RecentAttributes::ForgetBelow(const std::string& path) {
 void RecentAttributes::Changed(const std::string& path) {
   const std::lock_guard<std::mutex> lock(mutex_);
   ForgetBelow(path);
-  listings_.erase(Lower(path));
-  files_.erase(Lower(path));
-  listings_.erase(Lower(FolderOf(path)));
+  listings_.erase(LowerCaseAscii(path));
+  files_.erase(LowerCaseAscii(path));
+  listings_.erase(LowerCaseAscii(FolderOf(path)));
 }
 
 void RecentAttributes::Patch(const std::string& path, Patching patching, const struct stat* info) {
-  const auto folder = listings_.find(Lower(FolderOf(path)));
+  const auto folder = listings_.find(LowerCaseAscii(FolderOf(path)));
   if (folder == listings_.end()) return;
   const std::string name = path.substr(path.rfind('/') + 1);
   FolderListing listing = *folder->second.listing;  // others may hold the kept one
@@ -141,7 +136,7 @@ void RecentAttributes::Patch(const std::string& path, Patching patching, const s
 void RecentAttributes::Touched(const std::string& path) {
   const std::lock_guard<std::mutex> lock(mutex_);
   ForgetBelow(path);
-  files_.erase(Lower(path));
+  files_.erase(LowerCaseAscii(path));
   Patch(path, Patching::MakeStale);
 }
 
@@ -149,9 +144,9 @@ void RecentAttributes::Updated(const std::string& path, const struct stat& info,
                                std::int64_t takenMs) {
   const std::lock_guard<std::mutex> lock(mutex_);
   ForgetBelow(path);
-  listings_.erase(Lower(path));
+  listings_.erase(LowerCaseAscii(path));
   Patch(path, Patching::Replace, &info);
-  Kept& kept = files_[Lower(path)];
+  Kept& kept = files_[LowerCaseAscii(path)];
   kept.takenMs = takenMs;
   kept.found = true;
   kept.info = info;
@@ -160,9 +155,9 @@ void RecentAttributes::Updated(const std::string& path, const struct stat& info,
 void RecentAttributes::Removed(const std::string& path, std::int64_t takenMs) {
   const std::lock_guard<std::mutex> lock(mutex_);
   ForgetBelow(path);
-  listings_.erase(Lower(path));
+  listings_.erase(LowerCaseAscii(path));
   Patch(path, Patching::Remove);
-  Kept& kept = files_[Lower(path)];
+  Kept& kept = files_[LowerCaseAscii(path)];
   kept.takenMs = takenMs;
   kept.found = false;
 }

@@ -1,26 +1,21 @@
 #include "platform/posix/smb/served_shares.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
 #include "platform/posix/smb/smb_client.h"
+#include "portable/case_fold.h"
 #include "portable/secret_text.h"
 
 namespace vt::posix {
 
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 // Whether `path` is `place` or lies below it; in any letter case, as the share names it.
 bool Within(const std::string& path, const std::string& place) {
-  if (path.size() < place.size() || Lower(path.substr(0, place.size())) != Lower(place))
+  if (path.size() < place.size() ||
+      LowerCaseAscii(path.substr(0, place.size())) != LowerCaseAscii(place))
     return false;
   return path.size() == place.size() || path[place.size()] == '/';
 }
@@ -124,7 +119,7 @@ void ServedShare::Renamed(const std::string& from, const std::string& to) {
 void ServedShare::Removed(const std::string& inner) {
   const std::lock_guard<std::mutex> lock(filesMutex_);
   for (OpenFile* file : open_) {
-    if (Lower(file->inner) == Lower(inner)) file->removed = true;
+    if (LowerCaseAscii(file->inner) == LowerCaseAscii(inner)) file->removed = true;
   }
 }
 
@@ -137,7 +132,7 @@ void ServedShares::Serve(SmbRequest& request) {
   std::shared_ptr<ServedShare> share;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    auto& entry = shares_[Lower(request.share)];
+    auto& entry = shares_[LowerCaseAscii(request.share)];
     if (!entry) entry = std::make_shared<ServedShare>(request.server, request.share);
     share = entry;
   }
@@ -160,7 +155,7 @@ void ServedShares::Drop(const std::string& name) {
   std::shared_ptr<ServedShare> dropped;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = shares_.find(Lower(name));
+    const auto found = shares_.find(LowerCaseAscii(name));
     if (found == shares_.end()) return;
     dropped = std::move(found->second);
     shares_.erase(found);
@@ -183,7 +178,7 @@ void ServedShares::DropAll() {
 
 std::shared_ptr<ServedShare> ServedShares::Find(const std::string& share) const {
   const std::lock_guard<std::mutex> lock(mutex_);
-  const auto found = shares_.find(Lower(share));
+  const auto found = shares_.find(LowerCaseAscii(share));
   return found != shares_.end() ? found->second : nullptr;
 }
 

@@ -1,7 +1,6 @@
 #include "platform/posix/smb/smb_request.h"
 
-#include <algorithm>
-#include <cctype>
+#include "portable/case_fold.h"
 
 namespace vt::posix {
 
@@ -25,10 +24,7 @@ constexpr std::size_t LongestNumber = 9;
 }  // namespace
 
 std::string ShareKey(const std::string& server, const std::string& share) {
-  std::string key = server + "/" + share;
-  std::transform(key.begin(), key.end(), key.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return key;
+  return LowerCaseAscii(server + "/" + share);
 }
 
 void EncodeSmbRequest(const SmbRequest& request, std::string& bytes) {
