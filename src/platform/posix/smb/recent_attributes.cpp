@@ -74,12 +74,21 @@ void RecentAttributes::KeepListing(const std::string& folder, FolderListing list
 void RecentAttributes::KeepFile(const std::string& path, const struct stat* info,
                                 std::int64_t takenMs) {
   const std::lock_guard<std::mutex> lock(mutex_);
+  Note(path, info, takenMs);
+}
+
+void RecentAttributes::Note(const std::string& path, const struct stat* info,
+                            std::int64_t takenMs) {
   Forget(takenMs);
-  if (files_.size() >= MostKept) return;
-  Kept& kept = files_[LowerCaseAscii(path)];
-  kept.takenMs = takenMs;
-  kept.found = info != nullptr;
-  if (info != nullptr) kept.info = *info;
+  const std::string key = LowerCaseAscii(path);
+  auto kept = files_.find(key);
+  if (kept == files_.end()) {
+    if (files_.size() >= MostKept) return;
+    kept = files_.emplace(key, Kept{}).first;
+  }
+  kept->second.takenMs = takenMs;
+  kept->second.found = info != nullptr;
+  if (info != nullptr) kept->second.info = *info;
 }
 
 bool RecentAttributes::Status(std::int64_t nowMs, struct statvfs& status) const {
@@ -146,10 +155,7 @@ void RecentAttributes::Updated(const std::string& path, const struct stat& info,
   ForgetBelow(path);
   listings_.erase(LowerCaseAscii(path));
   Patch(path, Patching::Replace, &info);
-  Kept& kept = files_[LowerCaseAscii(path)];
-  kept.takenMs = takenMs;
-  kept.found = true;
-  kept.info = info;
+  Note(path, &info, takenMs);
 }
 
 void RecentAttributes::Removed(const std::string& path, std::int64_t takenMs) {
@@ -157,9 +163,7 @@ void RecentAttributes::Removed(const std::string& path, std::int64_t takenMs) {
   ForgetBelow(path);
   listings_.erase(LowerCaseAscii(path));
   Patch(path, Patching::Remove);
-  Kept& kept = files_[LowerCaseAscii(path)];
-  kept.takenMs = takenMs;
-  kept.found = false;
+  Note(path, nullptr, takenMs);
 }
 
 void RecentAttributes::Renamed(const std::string& from, const std::string& to,

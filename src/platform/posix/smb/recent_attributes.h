@@ -71,6 +71,10 @@ class RecentAttributes {
     struct stat info {};
   };
   void Forget(std::int64_t nowMs);
+  // What the server said at `takenMs` of the file at `path` (null: missing), in place
+  // of what was kept of it; a file not kept yet only while fewer than the most are
+  // (under the lock).
+  void Note(const std::string& path, const struct stat* info, std::int64_t takenMs);
   // What lies below `path` goes (under the lock).
   void ForgetBelow(const std::string& path);
   // The entry of `path` in its folder's kept listing: replaced by `info`, removed when
