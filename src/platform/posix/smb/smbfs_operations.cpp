@@ -112,6 +112,23 @@ bool ConnectionLost(int error) {
          error == ENOTCONN || error == EBADF;
 }
 
+// What a call may give when its connection is lost: besides the errors of a lost
+// connection, EINVAL, the library's answer for a status it has no errno for, which a
+// read and a look at a path have given in the moment their server restarted. Where
+// the connection was sound, the call made once more gives its own answer.
+bool ConnectionMayBeLost(int error) {
+  return ConnectionLost(error) || error == EINVAL;
+}
+
+// Makes `call` (0 or an errno, changing nothing on the server when it fails) once more
+// where its answer may be that of a connection the server dropped: the library connects
+// again at the next call.
+template <typename Call>
+int OnceMoreWhereLost(Call call) {
+  const int error = call();
+  return ConnectionMayBeLost(error) ? call() : error;
+}
+
 // Closes the file on the server, where it is open: 0, as nothing waits for the answer.
 int Close(SMBCCTX* context, OpenFile& open) {
   if (open.file != nullptr) smbc_getFunctionClose(context)(context, open.file);
@@ -147,15 +164,13 @@ int Reopen(SMBCCTX* context, OpenFile& open) {
   const std::string inner = open.share->PathOf(open);
   if (inner.empty()) return ESTALE;
   const std::string url = SmbUrl(open.share->Server(), open.share->Name(), inner);
-  // The first call on a connection the server dropped fails; the library connects
-  // again at the next.
-  for (int tries = 0; tries < 2 && open.file == nullptr; ++tries) {
+  const int opened = OnceMoreWhereLost([&] {
     errno = 0;
     open.file = smbc_getFunctionOpen(context)(context, url.c_str(),
                                               open.flags & ~(O_CREAT | O_EXCL | O_TRUNC), 0);
-    if (open.file == nullptr && !ConnectionLost(SmbError())) break;
-  }
-  if (open.file == nullptr) return SmbError() == ENOENT ? ESTALE : SmbError();
+    return open.file != nullptr ? 0 : SmbError();
+  });
+  if (opened != 0) return opened == ENOENT ? ESTALE : opened;
   struct stat found {};
   const int known = FileAttributes(context, open, &found);
   if (known != 0 || (open.identity != 0 && found.st_ino != open.identity)) {
@@ -163,14 +178,6 @@ int Reopen(SMBCCTX* context, OpenFile& open) {
     return known != 0 ? known : ESTALE;
   }
   return 0;
-}
-
-// What a call may give when its connection is lost: besides the errors of a lost
-// connection, EINVAL, the library's answer for a status it has no errno for, which a
-// read and a look at a path have given in the moment their server restarted. Where
-// the connection was sound, the call made once more gives its own answer.
-bool ConnectionMayBeLost(int error) {
-  return ConnectionLost(error) || error == EINVAL;
 }
 
 // Runs `call` (0 or an errno) on an open file, within the share's timeout. A file
@@ -232,16 +239,12 @@ int GetAttributes(const char* path, struct stat* info, fuse_file_info* fileInfo)
   auto found = std::make_shared<struct stat>();
   const int error = OnShare(place.share, [place, found](SMBCCTX* context) {
     const std::int64_t taken = MonotonicMs();
-    // A look that changes nothing is made once more where its answer may be that of a
-    // connection the server dropped: the library connects again at the next call.
-    int said = 0;
-    for (int tries = 0; tries < 2; ++tries) {
+    const int said = OnceMoreWhereLost([&] {
       errno = 0;
-      said = smbc_getFunctionStat(context)(context, place.Url().c_str(), found.get()) == 0
+      return smbc_getFunctionStat(context)(context, place.Url().c_str(), found.get()) == 0
                  ? 0
                  : SmbError();
-      if (!ConnectionMayBeLost(said)) break;
-    }
+    });
     if (said == 0 || said == ENOENT)
       place.share->Recent().KeepFile(place.inner, said == 0 ? found.get() : nullptr, taken);
     return said;
