@@ -113,11 +113,13 @@ bool ConnectionLost(int error) {
 }
 
 // What a call may give when its connection is lost: besides the errors of a lost
-// connection, EINVAL, the library's answer for a status it has no errno for, which a
-// read and a look at a path have given in the moment their server restarted. Where
-// the connection was sound, the call made once more gives its own answer.
+// connection, EINVAL, the library's answer for a status it has no errno for, and
+// ENOMEM, its answer where it could not make a request on a connection it already
+// knows closed; reads and looks at a path have given both in the moment their server
+// restarted. Where the connection was sound, the call made once more gives its own
+// answer.
 bool ConnectionMayBeLost(int error) {
-  return ConnectionLost(error) || error == EINVAL;
+  return ConnectionLost(error) || error == EINVAL || error == ENOMEM;
 }
 
 // Makes `call` (0 or an errno, changing nothing on the server when it fails) once more
@@ -138,7 +140,9 @@ int Close(SMBCCTX* context, OpenFile& open) {
 
 // A file's attributes through its handle; where the handle was opened for writing only
 // (the server then refuses to tell them through it), through the path the file has
-// now (it follows renames made through the mount).
+// now (it follows renames made through the mount). A path that holds no file, or
+// another file, is stale: the handle's file went elsewhere, and a handle of a lost
+// connection (which gives the same refusal) must not take another file's attributes.
 int FileAttributes(SMBCCTX* context, OpenFile& open, struct stat* info) {
   errno = 0;
   int error = smbc_getFunctionFstat(context)(context, open.file, info) == 0 ? 0 : SmbError();
@@ -148,6 +152,8 @@ int FileAttributes(SMBCCTX* context, OpenFile& open, struct stat* info) {
     errno = 0;
     const std::string url = SmbUrl(open.share->Server(), open.share->Name(), inner);
     error = smbc_getFunctionStat(context)(context, url.c_str(), info) == 0 ? 0 : SmbError();
+    if (error == ENOENT || (error == 0 && open.identity != 0 && info->st_ino != open.identity))
+      return ESTALE;
   }
   if (error != 0) return error;
   if (open.identity == 0) open.identity = info->st_ino;
