@@ -61,7 +61,12 @@ mkdir -p "$D/k:/db"
 timeout 120 dbench --skip-cleanup -c /usr/share/dbench/client.txt -D "$D/k:/db" -t 20 2 \
   > "$work/dbench.txt" 2>&1 ||
   fail "dbench through K: failed: $(grep -iE 'failed|error' "$work/dbench.txt" | head -n 3)"
-! grep -qiE 'failed|ERROR' "$work/dbench.txt" || fail "dbench: $(grep -iE 'failed|error' "$work/dbench.txt" | head -n 3)"
+# dbench's start barrier is a System V semaphore of its own, not a call on the drive; when
+# the kernel refuses it (seen once, on a busy machine), dbench says so and runs on
+# without it. Any other failure counts, and the run must end with its throughput.
+drive_errors=$(grep -iE 'failed|error' "$work/dbench.txt" | grep -v '^failed to create barrier semaphore')
+[ -z "$drive_errors" ] || fail "dbench: $(head -n 3 <<< "$drive_errors")"
+grep -q '^Throughput ' "$work/dbench.txt" || fail "dbench ended without its throughput: $(tail -n 3 "$work/dbench.txt")"
 rm -r "$D/k:/db" || fail "dbench's folder could not be removed once it ended"
 ok "dbench's NetBench load through K: for 20 s without an error ($(grep -oE 'Throughput [0-9.]+ MB/sec' "$work/dbench.txt"))"
 
