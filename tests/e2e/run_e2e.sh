@@ -176,7 +176,8 @@ ln -sfn unc/fileserver/hiddenonly "$prefix/dosdevices/k:"
 export VODU_MPR_RECORD='C:\mpr-record.txt'
 start_program
 drive wait-line "Checking ready" 30 || fail "no first check"
-drive wait-line 'Generate: \\fileserver\docu' 1 || fail "K: with only a hidden file was taken as present"
+drive wait-line 'Generate: \\fileserver\docu' 1 ||
+  fail "K: with only a hidden file was taken as present: $(drive items | list_lines | tr '\n' '|')"
 grep -qF 'local=K: remote=\\fileserver\docu' "$prefix/drive_c/mpr-record.txt" ||
   fail "no connect for K:"
 unset VODU_MPR_RECORD
@@ -351,9 +352,13 @@ start_program VoduTavistoFaults.exe
 drive wait-line "Checking ready" 30 || fail "no first check"
 metrics_file="$prefix/drive_c/Zembrik/Documentation/vodu_tavisto.prom"
 cp "$metrics_file" "$prefix.metrics-before"
-drive hold-file 'C:\Zembrik\Documentation\vodu_tavisto.prom' 12 > /dev/null &
+# Straight to a file, not through drive's pipe, so that its "holding" line is there as
+# soon as it has the file open; a driver slow to start on a busy machine is waited for.
+WINEPREFIX="$prefix" WINEDLLOVERRIDES=$base_overrides timeout 60 wine 'C:\app\e2e_driver.exe' \
+  hold-file 'C:\Zembrik\Documentation\vodu_tavisto.prom' 15 > "$prefix.holder.log" 2> /dev/null &
 holder=$!
-sleep 3  # the driver has the file open by then (its output comes only when it ends)
+for _ in $(seq 1 300); do grep -q '^holding' "$prefix.holder.log" && break; sleep 0.1; done
+grep -q '^holding' "$prefix.holder.log" || fail "the driver did not open the metrics file within 30 s"
 drive set-event VoduTestNetworkChange || fail "the program watches no such event"
 drive wait-line "Fault by metrics file: " 15 || fail "the held file was not said"
 cmp -s "$metrics_file" "$prefix.metrics-before" || fail "the held file was changed"
