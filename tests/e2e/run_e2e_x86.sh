@@ -41,9 +41,9 @@ export WINEDEBUG=-all
 unset WINELOADER
 base_overrides="mscoree,mshtml="
 app_files=("$build/VoduTavisto.exe" "$x64_build/e2e/e2e_driver.exe")
-# A 32-bit start takes about a minute of emulation on an idle machine and three times
-# that beside the other tests on two cores (seen: 165 s, and more than 180 s on a slower
-# machine), so the first check has 420 s; the driver's own limit is above that.
+# A 32-bit start takes about a minute of emulation on an idle machine and two to three
+# times that beside other tests on two cores (seen: 165 s, and more than 180 s on a
+# slower machine), so the first check has 420 s; the driver's own limit is above that.
 first_check_limit=420
 drive_time_limit=$((first_check_limit + 20))
 double=$build/e2e/mpr.dll

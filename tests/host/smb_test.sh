@@ -246,9 +246,8 @@ smb_server_stop fileserver
 smb_server_start fileserver || fail "the server did not start again"
 echo two >&3 || fail "an append after the server's restart failed"
 [ "$(cat <&6)" = a ] || fail "a file renamed through the mount was not read where it is now"
-# A read alone, as cat's fstat would first ask the kernel, which asks a descriptor's
-# attributes by its path: the file renamed elsewhere is no longer there (ENOENT), and
-# the one now at c.txt is another file's.
+# A read alone, without cat's fstat: the kernel asks a descriptor's attributes by its
+# path, where the file renamed elsewhere no longer is (ENOENT) and c.txt is another file.
 for fd in 7 8; do
   read_said=$(python3 -c 'import os, sys
 try:

@@ -113,10 +113,10 @@ bool ConnectionLost(int error) {
 }
 
 // What a call may give when its connection is lost: besides the errors of a lost
-// connection, EINVAL, the library's answer for a status it has no errno for, and
-// ENOMEM, its answer where it could not make a request on a connection it already
-// knows closed; reads and looks at a path have given both in the moment their server
-// restarted. Where the connection was sound, the call made once more gives its own
+// connection, EINVAL, the library's answer for a status it has no errno for (reads and
+// looks at a path gave it in the moment their server restarted), and ENOMEM, its answer
+// where it could not make a request on a connection it already knows closed (a read
+// gave it so). Where the connection was sound, the call made once more gives its own
 // answer.
 bool ConnectionMayBeLost(int error) {
   return ConnectionLost(error) || error == EINVAL || error == ENOMEM;
