@@ -155,10 +155,11 @@ start_program() {  # [EXE], the product by default
 }
 
 # The driver, with a time limit of its own (drive_time_limit, 60 s unless the script
-# says); its output without carriage returns.
+# says); its output without carriage returns, each line passed on as it comes (a
+# driver that holds something says so before it ends).
 drive() {
   WINEPREFIX="$prefix" WINEDLLOVERRIDES=$base_overrides timeout "${drive_time_limit:-60}" \
-    wine 'C:\app\e2e_driver.exe' "$@" 2>/dev/null | tr -d '\r'
+    wine 'C:\app\e2e_driver.exe' "$@" 2>/dev/null | sed -u 's/\r//g'
   return "${PIPESTATUS[0]}"
 }
 
